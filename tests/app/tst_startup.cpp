@@ -1,0 +1,99 @@
+#include "app/startup.h"
+#include "support/fakes.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace quillmer;
+
+namespace {
+
+void write(const QString& path, const QByteArray& bytes)
+{
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+}
+
+const QByteArray excelRegistry = "REGEDIT4\n\n"
+                                 "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Office\\12.0\\Excel\\InstallRoot]\n"
+                                 "\"Path\"=\"/usr/lib/libreoffice/program/\"\n";
+
+} // namespace
+
+class TestStartup : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void bothMissingShowsOnlyTheSettingsMessage()
+    {
+        QTemporaryDir dir;
+        test::FakeMessageBox box;
+        test::FakePointer pointer;
+        ErrorHandler errors(box, pointer);
+        SettingsFile settings(dir.path(), box, errors);
+        Registry registry(dir.path() + QStringLiteral("/registry.reg"));
+        QVERIFY(!app::PassStartupChecks(settings, registry, box));
+        QCOMPARE(box.texts(), QStringList{QStringLiteral("Initialization file is missing.")});
+        QCOMPARE(box.shown[0].icon, MessageIcon::Critical);
+    }
+
+    void missingSpreadsheetApplicationEnds()
+    {
+        QTemporaryDir dir;
+        write(dir.filePath(QStringLiteral("SETTINGS.INI")), "[SETTINGS]\nOPENFILE=1\n");
+        // A newer version than any the program knows does not count.
+        write(dir.filePath(QStringLiteral("registry.reg")),
+              "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Office\\16.0\\Excel\\InstallRoot]\n"
+              "\"Path\"=\"/opt/office/\"\n");
+        test::FakeMessageBox box;
+        test::FakePointer pointer;
+        ErrorHandler errors(box, pointer);
+        SettingsFile settings(dir.path(), box, errors);
+        Registry registry(dir.filePath(QStringLiteral("registry.reg")));
+        QVERIFY(!app::PassStartupChecks(settings, registry, box));
+        QCOMPARE(box.texts(), QStringList{app::excelMissingMessage()});
+        QCOMPARE(box.shown[0].icon, MessageIcon::Critical);
+        QCOMPARE(app::excelMissingMessage(),
+                 QStringLiteral("Microsoft Excel is not installed or corrupted. Please install "
+                                "Microsoft Excel 2000 or higher version."));
+    }
+
+    void bothPresentPasses()
+    {
+        QTemporaryDir dir;
+        write(dir.filePath(QStringLiteral("SETTINGS.INI")), "[SETTINGS]\nOPENFILE=1\n");
+        write(dir.filePath(QStringLiteral("registry.reg")), excelRegistry);
+        test::FakeMessageBox box;
+        test::FakePointer pointer;
+        ErrorHandler errors(box, pointer);
+        SettingsFile settings(dir.path(), box, errors);
+        Registry registry(dir.filePath(QStringLiteral("registry.reg")));
+        QVERIFY(app::PassStartupChecks(settings, registry, box));
+        QVERIFY(box.shown.isEmpty());
+    }
+
+    // The program folder the build lays out passes the checks on this machine.
+    void builtProgramFolderPasses()
+    {
+        const QString folder = QStringLiteral(QUILLMER_PROGRAM_DIR);
+        test::FakeMessageBox box;
+        test::FakePointer pointer;
+        ErrorHandler errors(box, pointer);
+        SettingsFile settings(folder, box, errors);
+        Registry registry(folder + QStringLiteral("/registry.reg"));
+        QVERIFY2(app::PassStartupChecks(settings, registry, box), qPrintable(box.texts().join('\n')));
+        QVERIFY(!withoutNuls(registry.ReadRegistryValue(platform::hkey::LocalMachine,
+                                                        QStringLiteral("SOFTWARE\\GS"),
+                                                        QStringLiteral("GSPath")))
+                     .isEmpty());
+        QCOMPARE(registry.subkeyNames(platform::hkey::LocalMachine,
+                                      QStringLiteral("SYSTEM\\CurrentControlSet\\Control\\Print\\Printers")),
+                 QStringList{QStringLiteral("Quillmer")});
+    }
+};
+
+QTEST_GUILESS_MAIN(TestStartup)
+#include "tst_startup.moc"

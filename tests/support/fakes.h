@@ -1,0 +1,46 @@
+#pragma once
+
+#include "errors/services.h"
+
+#include <QList>
+#include <QString>
+
+#include <deque>
+
+namespace quillmer::test {
+
+// Answers message boxes at once and remembers what they said.
+class FakeMessageBox : public MessageBoxService
+{
+public:
+    struct Shown
+    {
+        QString text;
+        MessageIcon icon;
+        MessageButtons buttons;
+    };
+
+    MessageAnswer show(const QString& text, MessageIcon icon, MessageButtons buttons) override;
+
+    // Answers for the next Yes/No boxes, in order; Yes once they run out.
+    std::deque<MessageAnswer> answers;
+    // Throw from show(), as a box that cannot be shown would.
+    bool failing = false;
+    QList<Shown> shown;
+
+    QStringList texts() const;
+};
+
+class FakePointer : public PointerService
+{
+public:
+    void setBusy() override { busy = true; ++busyCalls; }
+    void setDefault() override;
+
+    bool busy = false;
+    int busyCalls = 0;
+    int defaultCalls = 0;
+    bool failing = false;
+};
+
+} // namespace quillmer::test
