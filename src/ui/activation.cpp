@@ -1,0 +1,50 @@
+#include "ui/activation.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QWidget>
+#include <QWindow>
+
+namespace quillmer::ui {
+
+namespace {
+
+// A window of the program that counts as one of its own windows: a plain
+// top-level widget, not a dialog and not a pop-up.
+bool isProgramWindow(QWindow* window)
+{
+    if (window->type() != Qt::Window)
+        return false;
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (w->windowHandle() == window)
+            return qobject_cast<QDialog*>(w) == nullptr;
+    }
+    return false;
+}
+
+} // namespace
+
+ActivationTracker::ActivationTracker(QWidget* window) : QObject(window), m_window(window)
+{
+    connect(qGuiApp, &QGuiApplication::focusWindowChanged, this,
+            &ActivationTracker::focusWindowChanged);
+}
+
+void ActivationTracker::focusWindowChanged(QWindow* focus)
+{
+    // Focus leaving for another program changes nothing.
+    if (!focus || !m_window)
+        return;
+    if (focus == m_window->windowHandle()) {
+        if (!m_everActive || m_otherWindowSince) {
+            m_everActive = true;
+            m_otherWindowSince = false;
+            emit activated();
+        }
+        return;
+    }
+    if (isProgramWindow(focus))
+        m_otherWindowSince = true;
+}
+
+} // namespace quillmer::ui
