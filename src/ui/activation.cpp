@@ -1,7 +1,6 @@
 #include "ui/activation.h"
 
-#include <QApplication>
-#include <QDialog>
+#include <QGuiApplication>
 #include <QWidget>
 #include <QWindow>
 
@@ -10,16 +9,11 @@ namespace quillmer::ui {
 namespace {
 
 // A window of the program that counts as one of its own windows: a plain
-// top-level widget, not a dialog and not a pop-up.
-bool isProgramWindow(QWindow* window)
+// top-level window. Message boxes and file dialogs are dialogs; menus and
+// drop-down lists are pop-ups.
+bool isProgramWindow(const QWindow* window)
 {
-    if (window->type() != Qt::Window)
-        return false;
-    for (QWidget* w : QApplication::topLevelWidgets()) {
-        if (w->windowHandle() == window)
-            return qobject_cast<QDialog*>(w) == nullptr;
-    }
-    return false;
+    return window->type() == Qt::Window;
 }
 
 } // namespace
