@@ -110,6 +110,14 @@ void X11TestWindows::destroy(uint32_t window)
     sync();
 }
 
+void X11TestWindows::destroyAll()
+{
+    for (uint32_t w : m_windows)
+        xcb_destroy_window(m_conn, w);
+    m_windows.clear();
+    sync();
+}
+
 bool X11TestWindows::isViewable(uint32_t window)
 {
     xcb_get_window_attributes_reply_t* r = xcb_get_window_attributes_reply(
@@ -152,6 +160,49 @@ uint32_t X11TestWindows::inputFocus()
     const uint32_t focus = r ? r->focus : 0;
     std::free(r);
     return focus;
+}
+
+void X11TestWindows::iconify(uint32_t window)
+{
+    xcb_client_message_event_t event{};
+    event.response_type = XCB_CLIENT_MESSAGE;
+    event.format = 32;
+    event.window = window;
+    event.type = atom("WM_CHANGE_STATE");
+    event.data.data32[0] = 3; // IconicState
+    xcb_send_event(m_conn, 0, m_root,
+                   XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+                   reinterpret_cast<const char*>(&event));
+    sync();
+}
+
+uint32_t X11TestWindows::activeWindow()
+{
+    xcb_get_property_reply_t* r = xcb_get_property_reply(
+        m_conn,
+        xcb_get_property(m_conn, 0, m_root, atom("_NET_ACTIVE_WINDOW"), XCB_ATOM_WINDOW, 0, 1),
+        nullptr);
+    uint32_t active = 0;
+    if (r && xcb_get_property_value_length(r) >= 4)
+        active = *static_cast<const uint32_t*>(xcb_get_property_value(r));
+    std::free(r);
+    return active;
+}
+
+QList<uint32_t> X11TestWindows::managedWindows()
+{
+    QList<uint32_t> out;
+    xcb_get_property_reply_t* r = xcb_get_property_reply(
+        m_conn,
+        xcb_get_property(m_conn, 0, m_root, atom("_NET_CLIENT_LIST"), XCB_ATOM_WINDOW, 0, 1024),
+        nullptr);
+    if (r) {
+        const auto* ids = static_cast<const uint32_t*>(xcb_get_property_value(r));
+        for (int i = 0; i < xcb_get_property_value_length(r) / 4; ++i)
+            out.append(ids[i]);
+    }
+    std::free(r);
+    return out;
 }
 
 void X11TestWindows::sync()

@@ -32,6 +32,8 @@ public:
     // reparenting window manager makes; returns the client.
     uint32_t createFramed(const QString& title);
     void destroy(uint32_t window);
+    // Destroys every window made here so far.
+    void destroyAll();
 
     bool isViewable(uint32_t window);
     // The root's children, bottom first.
@@ -39,6 +41,13 @@ public:
     // True when no other viewable top-level window lies above this one.
     bool isTopmostViewable(uint32_t window);
     uint32_t inputFocus();
+    // Asks the window manager to iconify the window, as its minimise button
+    // would (ICCCM WM_CHANGE_STATE).
+    void iconify(uint32_t window);
+    // The window the window manager names active (_NET_ACTIVE_WINDOW), or 0.
+    uint32_t activeWindow();
+    // The windows the window manager lists as managed (_NET_CLIENT_LIST).
+    QList<uint32_t> managedWindows();
     // Waits until the server has handled every request so far.
     void sync();
 
