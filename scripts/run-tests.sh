@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Runs every test. Widget tests use Qt's offscreen platform; the X11 tests
-# talk to an Xvfb server started here for the run.
+# talk to an Xvfb server started here for the run. The server must not reset
+# when its last client leaves, or a test that connects just then is refused.
 set -euo pipefail
 build=${1:-build}
 export QT_QPA_PLATFORM=offscreen
-exec xvfb-run --auto-servernum --server-args="-screen 0 1280x1024x24" \
+exec xvfb-run --auto-servernum --server-args="-screen 0 1280x1024x24 -noreset" \
   ctest --test-dir "$build" --output-on-failure --timeout 900 -j "$(nproc)"

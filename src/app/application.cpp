@@ -1,6 +1,10 @@
 #include "app/application.h"
 
 #include "app/startup.h"
+#include "errors/trap.h"
+#include "platform/x11windowfinder.h"
+
+#include <QGuiApplication>
 
 #include <utility>
 
@@ -9,18 +13,46 @@ namespace quillmer::app {
 Application::Application(QString programFolder)
     : m_programFolder(std::move(programFolder)), m_errors(m_messages, m_pointer),
       m_settings(m_programFolder, m_messages, m_errors),
-      m_registry(m_programFolder + QStringLiteral("/registry.reg"))
+      m_registry(m_programFolder + QStringLiteral("/registry.reg")),
+      m_finder(platform::openDesktopWindowFinder(QGuiApplication::platformName()))
 {
 }
 
+Application::~Application() = default;
+
 bool Application::StartApplication()
 {
-    if (!PassStartupChecks(m_settings, m_registry, m_messages))
-        return false;
-    m_startup = LoadStartupSettings(m_settings, m_programFolder);
-    m_main = std::make_unique<ui::FrmMain>();
+    // A failure other than the two checks ends this procedure silently; the
+    // program goes on only when the splash window is already up.
+    bool splashShown = false;
+    captureError([&] {
+        if (!PassStartupChecks(m_settings, m_registry, m_messages))
+            return;
+        m_splash = std::make_unique<FrmSplash>(*this, *m_finder, m_errors);
+        m_splash->show();
+        splashShown = true;
+    });
+    return splashShown;
+}
+
+void Application::LoadStartupSettings()
+{
+    m_startup = quillmer::LoadStartupSettings(m_settings, m_programFolder);
+}
+
+void Application::ShowMainWindow()
+{
+    if (!m_main) {
+        m_main = std::make_unique<ui::FrmMain>(ui::MainWindowContext{
+            m_programFolder, m_startup, m_messages, m_pointer, m_errors, m_shell, m_ender});
+        m_messages.setParent(m_main.get());
+    }
     m_main->show();
-    return true;
+}
+
+void Application::EndProgram()
+{
+    m_ender.EndProgram();
 }
 
 } // namespace quillmer::app

@@ -1,10 +1,14 @@
 #pragma once
 
+#include "app/frmsplash.h"
 #include "errors/errorhandler.h"
+#include "platform/windowfinder.h"
 #include "settings/registry.h"
 #include "settings/settingsfile.h"
 #include "settings/startupsettings.h"
 #include "ui/frmmain.h"
+#include "ui/links.h"
+#include "ui/programend.h"
 #include "ui/qtservices.h"
 
 #include <QString>
@@ -15,13 +19,20 @@ namespace quillmer::app {
 
 // The program: its services, its stores and its windows, wired together
 // once. Nothing here is global.
-class Application
+class Application : public SplashHost
 {
 public:
     explicit Application(QString programFolder);
+    ~Application() override;
 
-    // Runs the start-up sequence; false when the program must end now.
+    // The entry procedure: the two start-up checks, then the splash window,
+    // whose timers drive the program from the event loop. False when no
+    // window is open and the program must end now.
     bool StartApplication();
+
+    void LoadStartupSettings() override;
+    void ShowMainWindow() override;
+    void EndProgram() override;
 
 private:
     QString m_programFolder;
@@ -31,6 +42,10 @@ private:
     SettingsFile m_settings;
     Registry m_registry;
     StartupSettings m_startup;
+    std::unique_ptr<platform::WindowFinder> m_finder;
+    ui::DesktopShellOpener m_shell;
+    ui::ProcessEnder m_ender;
+    std::unique_ptr<FrmSplash> m_splash;
     std::unique_ptr<ui::FrmMain> m_main;
 };
 

@@ -4,8 +4,11 @@
 
 int main(int argc, char* argv[])
 {
-    // Command-line arguments change nothing.
-    QApplication qapp(argc, argv);
+    // Command-line arguments change nothing: Qt sees only the program's name.
+    int qtArgc = argc > 0 ? 1 : 0;
+    QApplication qapp(qtArgc, argv);
+    // The window's colours are designed for Fusion, whatever the desktop's style.
+    QApplication::setStyle(QStringLiteral("Fusion"));
     quillmer::app::Application app(QCoreApplication::applicationDirPath());
     if (!app.StartApplication())
         return 1;

@@ -1,0 +1,89 @@
+// Draws the main window and the splash window as the program shows them and
+// saves them as PNG files, for the README:
+//
+//     quillmer-screenshot PROGRAM_FOLDER OUTPUT_FOLDER
+//
+// scripts/screenshot.sh runs it under Xvfb.
+#include "app/frmsplash.h"
+#include "ui/frmmain.h"
+#include "ui/qtservices.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QTest>
+
+#include <cstdio>
+
+using namespace quillmer;
+
+namespace {
+
+class StillSplash : public app::SplashHost
+{
+public:
+    void LoadStartupSettings() override {}
+    void ShowMainWindow() override {}
+    void EndProgram() override {}
+};
+
+// Nothing is opened and nothing ends while the pictures are taken.
+class NoShell : public ui::ShellOpener
+{
+public:
+    bool open(const QUrl&) override { return false; }
+};
+
+class NoEnd : public ui::ProgramEnder
+{
+public:
+    void EndProgram() override {}
+};
+
+bool save(QWidget& window, const QString& path)
+{
+    window.show();
+    if (!QTest::qWaitForWindowExposed(&window))
+        return false;
+    QTest::qWait(200);
+    return window.grab().save(path, "PNG");
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    if (argc != 3) {
+        std::fprintf(stderr, "usage: %s PROGRAM_FOLDER OUTPUT_FOLDER\n", argv[0]);
+        return 2;
+    }
+    QApplication qapp(argc, argv);
+    QApplication::setStyle(QStringLiteral("Fusion"));
+    const QString programFolder = QDir(QString::fromLocal8Bit(argv[1])).absolutePath();
+    const QDir out(QString::fromLocal8Bit(argv[2]));
+
+    ui::QtMessageBox messages;
+    ui::CursorPointer pointer;
+    ErrorHandler errors(messages, pointer);
+    StartupSettings startup;
+    NoShell shell;
+    NoEnd ender;
+    ui::FrmMain main(ui::MainWindowContext{programFolder, startup, messages, pointer, errors, shell,
+                                           ender});
+    if (!save(main, out.filePath(QStringLiteral("main-window.png"))))
+        return 1;
+    main.hide();
+
+    StillSplash host;
+    platform::NullWindowFinder finder;
+    app::FrmSplash splash(host, finder, errors);
+    splash.show();
+    splash.Unload(); // still the timers; the picture shows the splash a second and a half in
+    splash.show();
+    for (int i = 0; i < 15; ++i)
+        splash.Timer3_Timer();
+    for (int i = 0; i < 3; ++i)
+        splash.Timer2_Timer();
+    if (!save(splash, out.filePath(QStringLiteral("splash.png"))))
+        return 1;
+    return 0;
+}
