@@ -225,6 +225,24 @@ pid_t spawnOffice(const QByteArray& executable, const QList<QByteArray>& argumen
     return pid;
 }
 
+// Removes the private folders that instances of programs that have since
+// crashed left behind (the folder name carries the program's process id).
+void removeLeftFolders()
+{
+    static std::mutex oneAtATime; // instances may start on several threads at once
+    std::lock_guard lock(oneAtATime);
+    const QDir temp(QDir::tempPath());
+    for (const QFileInfo& entry :
+         temp.entryInfoList({QStringLiteral("quillmer-office-*-*")}, QDir::Dirs | QDir::NoDotAndDotDot)) {
+        bool ok = false;
+        const pid_t owner = entry.fileName().section(u'-', 2, 2).toInt(&ok);
+        if (!ok || owner <= 0 || owner == ::getpid() || entry.ownerId() != ::geteuid() || entry.isSymLink())
+            continue;
+        if (::kill(owner, 0) != 0 && errno == ESRCH)
+            QDir(entry.filePath()).removeRecursively();
+    }
+}
+
 QString fileNameOf(const QString& path)
 {
     return QFileInfo(path).fileName();
@@ -290,8 +308,9 @@ private:
 OfficeInstance::OfficeInstance(const QString& programFolder,
                                std::shared_ptr<InstalledPrinters> printers_, milliseconds timeLimit)
     : printers(std::move(printers_)), m_timeLimit(timeLimit),
-      m_folder(QDir::tempPath() + QStringLiteral("/quillmer-office-XXXXXX"))
+      m_folder(QDir::tempPath() + QStringLiteral("/quillmer-office-%1-XXXXXX").arg(::getpid()))
 {
+    removeLeftFolders();
     if (!m_folder.isValid())
         throw cannotCreate(QStringLiteral("no private folder for the office profile (%1)")
                                .arg(m_folder.errorString()));

@@ -124,6 +124,7 @@ class TestLibreOfficeHost : public QObject
 
     QTemporaryDir m_dir;
     QString m_registry;
+    QString m_crashedProfile;
 
 private slots:
     void initTestCase()
@@ -293,7 +294,8 @@ private slots:
         const pid_t pid = lines[0].toInt();
         QVERIFY(pid > 0);
         QTRY_VERIFY_WITH_TIMEOUT(!processRuns(pid), 30000);
-        QTRY_VERIFY_WITH_TIMEOUT(officeProcessesUsing(QString::fromUtf8(lines[1])).isEmpty(), 30000);
+        m_crashedProfile = QString::fromUtf8(lines[1]);
+        QTRY_VERIFY_WITH_TIMEOUT(officeProcessesUsing(m_crashedProfile).isEmpty(), 30000);
     }
 
     // Two conversions at once in one program: separate instances and
@@ -362,6 +364,9 @@ private slots:
         }
         QVERIFY(officeProcessesUsing(profiles[0]).isEmpty());
         QVERIFY(officeProcessesUsing(profiles[1]).isEmpty());
+        // The next instances cleared away what the crashed program left.
+        if (!m_crashedProfile.isEmpty())
+            QVERIFY(!QFileInfo::exists(QFileInfo(m_crashedProfile).path()));
     }
 
     // No office process of this test is left.
