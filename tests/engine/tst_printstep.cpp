@@ -71,6 +71,32 @@ int darkPixels(const QString& pdf, int page, const QString& folder)
     return dark;
 }
 
+QString pdfText(const QString& pdf)
+{
+    return QString::fromUtf8(run("pdftotext", {"-layout", pdf, "-"}));
+}
+
+// The real printers, keeping a copy of each PDF spool: the spool still has
+// the text layer that the PostScript round trip loses, so the tests can
+// read what was printed.
+class SpoolKeepingPrinters : public InstalledPrinters
+{
+public:
+    SpoolKeepingPrinters(const QString& registry, QString keep) : m_real(registry), m_keep(std::move(keep)) {}
+    QStringList deviceNames() const override { return m_real.deviceNames(); }
+    void printToFile(const QString& deviceName, const QString& spoolPdf, const QString& outputFile,
+                     std::chrono::milliseconds timeLimit) override
+    {
+        QFile::remove(m_keep);
+        QFile::copy(spoolPdf, m_keep);
+        m_real.printToFile(deviceName, spoolPdf, outputFile, timeLimit);
+    }
+
+private:
+    RegistryPrinters m_real;
+    QString m_keep;
+};
+
 qint32 errorNumber(const std::function<void()>& f)
 {
     try {
@@ -113,6 +139,9 @@ class TestPrintStep : public QObject
     int m_count = 0;
 
     QString scratch() const { return m_dir.filePath("scratch"); }
+    // The text of the last print, from its spool.
+    QString spool() const { return m_dir.filePath("spool.pdf"); }
+    QString printedText() const { return pdfText(spool()); }
 
     // Page set-up and print of the workbook's first sheet with these
     // options, then the PostScript made into a PDF; the PDF's path.
@@ -146,8 +175,10 @@ private slots:
         QVERIFY(QDir().mkpath(scratch()));
         // The program folder's own registry: LibreOffice, Ghostscript and
         // the "Quillmer" queue as the build found them.
-        LibreOfficeHostFactory factory(QStringLiteral(QUILLMER_PROGRAM_DIR "/registry.reg"));
-        m_host = factory.create();
+        const QString registry = QStringLiteral(QUILLMER_PROGRAM_DIR "/registry.reg");
+        m_host = std::make_unique<LibreOfficeHost>(
+            LibreOfficeHost::programFolderFromRegistry(RegistryFile::load(registry)),
+            std::make_shared<SpoolKeepingPrinters>(registry, spool()));
         m_pid = static_cast<LibreOfficeHost*>(m_host.get())->processId();
         QVERIFY(m_pid > 0);
     }
@@ -221,18 +252,24 @@ private slots:
         QCOMPARE(dark[2], dark[0]);
     }
 
-    // Row and column headings add ink to the page; value 2 counts as
-    // unticked. (The PostScript round trip keeps glyphs, not text: see
-    // docs/performance.md.)
+    // Column letters and row numbers are printed and add ink to the page;
+    // value 2 counts as unticked.
     void headings()
     {
         ConversionOptions options;
         options.showGridlines = 0;
+        static const QRegularExpression columns(R"((^|\s)A\s+B(\s|$))", QRegularExpression::MultilineOption);
+        static const QRegularExpression row2(R"(^\s*2\s)", QRegularExpression::MultilineOption);
         int dark[3];
+        QString firstPage[3];
         for (int value : {0, 1, 2}) {
             options.showHeaders = value;
             dark[value] = darkPixels(convert(corpus("poi_SampleSS.xls"), options), 1, m_dir.path());
+            firstPage[value] = printedText().section(u'\f', 0, 0);
         }
+        QVERIFY2(firstPage[1].contains(columns) && firstPage[1].contains(row2), qPrintable(firstPage[1]));
+        QVERIFY(!firstPage[0].contains(columns) && !firstPage[0].contains(row2));
+        QCOMPARE(firstPage[2], firstPage[0]);
         QVERIFY(dark[0] > 0);
         QVERIFY2(dark[1] > dark[0] + 100, qPrintable(QStringLiteral("%1 / %2").arg(dark[1]).arg(dark[0])));
         QCOMPARE(dark[2], dark[0]);
@@ -250,10 +287,14 @@ private slots:
         const QString plain = m_dir.filePath("plain.pdf");
         run("gs", {"-q", "-dSAFER", "-dNOPAUSE", "-dBATCH", "-sDEVICE=pdfwrite", "-sOutputFile=" + plain, ps});
         const int stored = darkPixels(plain, 1, m_dir.path());
+        QVERIFY(printedText().contains("inside"));
+        QVERIFY(!printedText().contains("outside"));
 
         ConversionOptions options;
         options.showGridlines = 0;
         const int cleared = darkPixels(convert(workbook, options), 1, m_dir.path());
+        QVERIFY(printedText().section(u'\f', 0, 0).contains("outside the stored print area"));
+        QVERIFY(printedText().contains("second sheet"));
         QVERIFY(stored > 0);
         QVERIFY2(cleared > stored + 40, qPrintable(QStringLiteral("%1 / %2").arg(cleared).arg(stored)));
     }
@@ -318,12 +359,21 @@ private slots:
                  QStringList{"book.xls"});
     }
 
-    // Latin, Cyrillic and CJK text print in real, embedded fonts (the set-up
+    // Latin, Cyrillic, Arabic and CJK text print in real, embedded fonts (the set-up
     // installs them), never in substitutes drawn as Type 3 shapes.
     void scriptsRenderWithRealFonts()
     {
         const QString unicode = convert(corpus("edr_TestUnicodeChars.xls"), ConversionOptions());
+        QString text = printedText();
         const QString chinese = convert(corpus("poi_chinese-provinces.xls"), ConversionOptions());
+        text += printedText();
+        auto has = [&](char16_t from, char16_t to) {
+            return std::any_of(text.begin(), text.end(), [&](QChar c) { return c >= from && c <= to; });
+        };
+        QVERIFY(has(u'A', u'z'));
+        QVERIFY(has(0x0400, 0x04FF)); // Cyrillic
+        QVERIFY(has(0x0600, 0x06FF)); // Arabic
+        QVERIFY(has(0x4E00, 0x9FFF)); // CJK
         for (const QString& pdf : {unicode, chinese}) {
             const QList<QByteArray> rows = run("pdffonts", {pdf}).split('\n').mid(2);
             QVERIFY(!rows.isEmpty());
