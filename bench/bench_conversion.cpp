@@ -14,7 +14,6 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
-
 #include <algorithm>
 #include <cstdio>
 
@@ -87,8 +86,8 @@ int main(int argc, char** argv)
             s.setup << clock.nsecsElapsed() / 1e6;
 
             clock.restart();
-            book->PrintOut({}, {}, QVariant(1), QVariant(false), QVariant(PdfPrinterQueue), QVariant(true),
-                           QVariant(1), QVariant(dir.path() + PsFileName));
+            book->PrintOut({}, {}, QVariant(1), QVariant(false), QVariant(PdfPrinterQueue),
+                           QVariant(true), QVariant(1), QVariant(dir.path() + PsFileName));
             s.print << clock.nsecsElapsed() / 1e6;
             book->Close();
             host.Quit();
@@ -97,10 +96,11 @@ int main(int argc, char** argv)
             clock.restart();
             ProcessCommandRunner runner;
             qint32 wait = -1;
-            runner.RunCommandAndWait("/usr/bin/gs -dSAFER -dNOPAUSE -dBATCH -sDEVICE=pdfwrite -sOutputFile=\"" +
-                                         dir.path() + "/PdfFile.pdf\" -dCompatibilityLevel=1.4 -f \"" +
-                                         dir.path() + PsFileName + "\"",
-                                     dir.path(), wait, 0, 128);
+            runner.RunCommandAndWait(
+                "/usr/bin/gs -dSAFER -dNOPAUSE -dBATCH -sDEVICE=pdfwrite -sOutputFile=\"" +
+                    dir.path() + "/PdfFile.pdf\" -dCompatibilityLevel=1.4 -f \"" + dir.path() +
+                    PsFileName + "\"",
+                dir.path(), wait, 0, 128);
             s.pdfwrite << clock.nsecsElapsed() / 1e6;
             s.total << hostTotal + s.pdfwrite.last();
 
@@ -116,14 +116,15 @@ int main(int argc, char** argv)
             clock.restart();
             QProcess convert;
             convert.start("/usr/bin/soffice",
-                          {"-env:UserInstallation=file://" + profile.path(), "--headless", "--convert-to", "pdf",
-                           "--outdir", dir.path() + "/direct", workbook});
+                          {"-env:UserInstallation=file://" + profile.path(), "--headless",
+                           "--convert-to", "pdf", "--outdir", dir.path() + "/direct", workbook});
             convert.waitForFinished(-1);
             s.convertTo << clock.nsecsElapsed() / 1e6;
         }
         std::printf("| %s | %d | %.0f | %.0f | %.0f | %.0f | %.0f | %.0f | %.0f |\n",
-                    qPrintable(QFileInfo(workbook).fileName()), pages, median(s.start), median(s.open),
-                    median(s.setup), median(s.print), median(s.pdfwrite), median(s.total), median(s.convertTo));
+                    qPrintable(QFileInfo(workbook).fileName()), pages, median(s.start),
+                    median(s.open), median(s.setup), median(s.print), median(s.pdfwrite),
+                    median(s.total), median(s.convertTo));
         std::fflush(stdout);
     }
     return 0;

@@ -7,12 +7,14 @@
 
 namespace quillmer {
 
-bool ProcessCommandRunner::RunCommandAndWait(const QString& commandLine, const QString& workingFolder,
-                                             qint32& waitTime, qint32 windowState, qint32 creationFlags)
+bool ProcessCommandRunner::RunCommandAndWait(const QString& commandLine,
+                                             const QString& workingFolder, qint32& waitTime,
+                                             qint32 windowState, qint32 creationFlags)
 {
     // The window state travels as a 16-bit show command; the creation flags
     // (a priority class) mean nothing to a Linux process.
-    if (windowState < std::numeric_limits<qint16>::min() || windowState > std::numeric_limits<qint16>::max())
+    if (windowState < std::numeric_limits<qint16>::min() ||
+        windowState > std::numeric_limits<qint16>::max())
         throw AppError(err::Overflow);
     Q_UNUSED(creationFlags);
 

@@ -1,9 +1,7 @@
 #pragma once
 
 #include <QString>
-
 #include <optional>
-
 #include <sys/types.h>
 
 namespace quillmer {
@@ -12,9 +10,9 @@ namespace quillmer {
 struct CommandOutcome
 {
     bool started = false;
-    bool ended = false; // it ended within the wait
+    bool ended = false;          // it ended within the wait
     std::optional<int> exitCode; // when it ended by exiting
-    int signal = 0; // the signal that ended it, if one did
+    int signal = 0;              // the signal that ended it, if one did
     pid_t pid = 0;
 
     // Ended on its own with exit code 0.
@@ -46,8 +44,8 @@ public:
 class ProcessCommandRunner : public CommandRunner
 {
 public:
-    bool RunCommandAndWait(const QString& commandLine, const QString& workingFolder, qint32& waitTime,
-                           qint32 windowState, qint32 creationFlags) override;
+    bool RunCommandAndWait(const QString& commandLine, const QString& workingFolder,
+                           qint32& waitTime, qint32 windowState, qint32 creationFlags) override;
     CommandOutcome lastOutcome() const override { return m_last; }
 
 private:

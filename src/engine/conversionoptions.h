@@ -9,15 +9,16 @@ namespace quillmer {
 // (0 unticked, 1 ticked, 2 greyed), since only 1 counts as ticked.
 struct ConversionOptions
 {
-    QString paperSize = QStringLiteral("A4"); // cboPaperSize: "A4", "Legal", "A5", "Letter", "B4", "B5"
-    bool landscape = false; // optLandscape selected (else optPotrait)
-    QString scale = QStringLiteral("100"); // txtAdjust
-    int showGridlines = 1; // chkShowGridlines value
-    int showHeaders = 0; // chkHeader value
-    bool allPages = true; // chkAllPages selected (else chkFromTo)
+    // cboPaperSize: "A4", "Legal", "A5", "Letter", "B4" or "B5"
+    QString paperSize = QStringLiteral("A4");
+    bool landscape = false;                  // optLandscape selected (else optPotrait)
+    QString scale = QStringLiteral("100");   // txtAdjust
+    int showGridlines = 1;                   // chkShowGridlines value
+    int showHeaders = 0;                     // chkHeader value
+    bool allPages = true;                    // chkAllPages selected (else chkFromTo)
     QString firstPage = QStringLiteral("1"); // txtFrom
-    QString lastPage = QStringLiteral("2"); // txtTo
-    int openAfterConversion = 1; // chkOpenDocEditing value
+    QString lastPage = QStringLiteral("2");  // txtTo
+    int openAfterConversion = 1;             // chkOpenDocEditing value
 };
 
 // Where a conversion reads its options. The conversion keeps no copy: it asks
@@ -34,7 +35,9 @@ public:
 class FixedConversionOptions : public ConversionOptionsSource
 {
 public:
-    explicit FixedConversionOptions(ConversionOptions options = {}) : m_options(std::move(options)) {}
+    explicit FixedConversionOptions(ConversionOptions options = {}) : m_options(std::move(options))
+    {
+    }
     ConversionOptions currentOptions() const override { return m_options; }
     ConversionOptions& options() { return m_options; }
 

@@ -3,7 +3,6 @@
 #include "errors/apperror.h"
 
 #include <QLocale>
-
 #include <cmath>
 
 namespace quillmer {
@@ -12,7 +11,7 @@ std::optional<qint32> PaperSizeNumber(const QString& text)
 {
     namespace xl = platform::xl;
     static const std::pair<const char*, qint32> table[] = {
-        {"Legal", xl::PaperLegal}, {"A4", xl::PaperA4}, {"A5", xl::PaperA5},
+        {"Legal", xl::PaperLegal},   {"A4", xl::PaperA4}, {"A5", xl::PaperA5},
         {"Letter", xl::PaperLetter}, {"B4", xl::PaperB4}, {"B5", xl::PaperB5}};
     for (const auto& [name, number] : table)
         if (text == QLatin1String(name))
@@ -44,15 +43,16 @@ void PrintWorkbookToPostScript(platform::SpreadsheetHost& host, platform::Worksh
     if (const auto paper = PaperSizeNumber(options.currentOptions().paperSize))
         sheet.pageSetup()->setPaperSize(*paper);
     sheet.pageSetup()->setZoom(TextToInteger16(options.currentOptions().scale));
-    sheet.pageSetup()->setOrientation(options.currentOptions().landscape ? xl::Landscape : xl::Portrait);
+    sheet.pageSetup()->setOrientation(options.currentOptions().landscape ? xl::Landscape
+                                                                         : xl::Portrait);
     sheet.pageSetup()->setPrintHeadings(options.currentOptions().showHeaders == 1);
     sheet.pageSetup()->setPrintNotes(true);
     sheet.pageSetup()->setPrintArea(QString());
 
     // The whole workbook, whatever the page range: see the header.
-    host.ActiveWorkbook()->PrintOut(std::nullopt, std::nullopt, QVariant(qint16(1)), QVariant(false),
-                                    QVariant(PdfPrinterQueue), QVariant(true), QVariant(qint16(1)),
-                                    QVariant(scratchFolder + PsFileName));
+    host.ActiveWorkbook()->PrintOut(std::nullopt, std::nullopt, QVariant(qint16(1)),
+                                    QVariant(false), QVariant(PdfPrinterQueue), QVariant(true),
+                                    QVariant(qint16(1)), QVariant(scratchFolder + PsFileName));
 }
 
 } // namespace quillmer

@@ -4,7 +4,6 @@
 #include "platform/spreadsheethost.h"
 
 #include <QString>
-
 #include <optional>
 
 namespace quillmer {
@@ -39,6 +38,7 @@ qint16 TextToInteger16(const QString& text);
 // the whole workbook, from the full print. Restricting the print call as well
 // would cut twice and lose the pages for any From above 1.
 void PrintWorkbookToPostScript(platform::SpreadsheetHost& host, platform::Worksheet& sheet,
-                               const ConversionOptionsSource& options, const QString& scratchFolder);
+                               const ConversionOptionsSource& options,
+                               const QString& scratchFolder);
 
 } // namespace quillmer

@@ -5,10 +5,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-
 #include <cerrno>
 #include <cstring>
-
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -76,7 +74,8 @@ void ScratchFolder::ensure() const
     const QString program = QFileInfo(m_path).path();
     const QString cache = QFileInfo(program).path();
     if (!QDir().mkpath(cache))
-        refuse(m_path, QStringLiteral("cannot be created (no folder %1)").arg(QDir::toNativeSeparators(cache)));
+        refuse(m_path, QStringLiteral("cannot be created (no folder %1)")
+                           .arg(QDir::toNativeSeparators(cache)));
     privateFolder(program);
     privateFolder(m_path);
 }

@@ -8,7 +8,9 @@
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QUrl>
-
+#include <atomic>
+#include <cerrno>
+#include <cmath>
 #include <com/sun/star/beans/PropertyAttribute.hpp>
 #include <com/sun/star/beans/PropertyValue.hpp>
 #include <com/sun/star/beans/XPropertySet.hpp>
@@ -36,34 +38,29 @@
 #include <com/sun/star/table/XCellRange.hpp>
 #include <com/sun/star/uno/XComponentContext.hpp>
 #include <com/sun/star/util/XCloseable.hpp>
-#include <cppuhelper/bootstrap.hxx>
-#include <rtl/ustring.hxx>
-
-#include <atomic>
-#include <cerrno>
-#include <cmath>
-#include <cstring>
 #include <condition_variable>
+#include <cppuhelper/bootstrap.hxx>
+#include <cstring>
+#include <fcntl.h>
 #include <functional>
 #include <mutex>
-#include <thread>
-
-#include <fcntl.h>
+#include <rtl/ustring.hxx>
 #include <signal.h>
 #include <sys/prctl.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 extern char** environ;
 
 namespace css = com::sun::star;
 using css::uno::Any;
-using rtl::OUString;
 using css::uno::Reference;
 using css::uno::Sequence;
 using css::uno::UNO_QUERY;
 using css::uno::UNO_QUERY_THROW;
+using rtl::OUString;
 
 namespace quillmer::platform {
 
@@ -232,11 +229,12 @@ void removeLeftFolders()
     static std::mutex oneAtATime; // instances may start on several threads at once
     std::lock_guard lock(oneAtATime);
     const QDir temp(QDir::tempPath());
-    for (const QFileInfo& entry :
-         temp.entryInfoList({QStringLiteral("quillmer-office-*-*")}, QDir::Dirs | QDir::NoDotAndDotDot)) {
+    for (const QFileInfo& entry : temp.entryInfoList({QStringLiteral("quillmer-office-*-*")},
+                                                     QDir::Dirs | QDir::NoDotAndDotDot)) {
         bool ok = false;
         const pid_t owner = entry.fileName().section(u'-', 2, 2).toInt(&ok);
-        if (!ok || owner <= 0 || owner == ::getpid() || entry.ownerId() != ::geteuid() || entry.isSymLink())
+        if (!ok || owner <= 0 || owner == ::getpid() || entry.ownerId() != ::geteuid() ||
+            entry.isSymLink())
             continue;
         if (::kill(owner, 0) != 0 && errno == ESRCH)
             QDir(entry.filePath()).removeRecursively();
@@ -263,14 +261,16 @@ public:
     // Runs one call into the office under the time limit. UNO failures
     // become AppError(1004, failure: message); an overrun kills the instance
     // and raises 440; a dead instance raises 462.
-    template <typename F>
-    auto run(const QString& failure, F&& f) -> decltype(f());
+    template <typename F> auto run(const QString& failure, F&& f) -> decltype(f());
 
     void quit();
     bool alive() const { return m_alive; }
     pid_t pid() const { return m_alive ? m_pid : 0; }
     QString profileFolder() const { return m_folder.filePath(QStringLiteral("profile")); }
-    QString newSpoolPath() { return m_folder.filePath(QStringLiteral("spool-%1.pdf").arg(++m_spools)); }
+    QString newSpoolPath()
+    {
+        return m_folder.filePath(QStringLiteral("spool-%1.pdf").arg(++m_spools));
+    }
     milliseconds timeLimit() const { return m_timeLimit; }
     void setTimeLimit(milliseconds limit) { m_timeLimit = limit; }
 
@@ -350,17 +350,23 @@ void OfficeInstance::start(const QString& programFolder)
     QString executable = folder + QStringLiteral("/soffice.bin");
     if (!QFileInfo(executable).isExecutable())
         executable = folder + QStringLiteral("/soffice");
-    if (folder.isEmpty() || !QFileInfo(executable).isExecutable() || !QFileInfo(executable).isFile())
+    if (folder.isEmpty() || !QFileInfo(executable).isExecutable() ||
+        !QFileInfo(executable).isFile())
         throw cannotCreate(QStringLiteral("LibreOffice was not found in '%1'").arg(programFolder));
 
     const Reference<css::uno::XComponentContext> local = localContext();
-    const QString pipeName = QStringLiteral("quillmer-%1-%2")
-                                 .arg(::getpid())
-                                 .arg(QRandomGenerator::system()->generate64(), 16, 16, QChar(u'0'));
-    const QList<QByteArray> arguments{
-        "--headless", "--invisible", "--nologo", "--norestore", "--nodefault",
-        "--accept=pipe,name=" + pipeName.toUtf8() + ";urp;",
-        "-env:UserInstallation=" + QUrl::fromLocalFile(profileFolder()).toEncoded()};
+    const QString pipeName =
+        QStringLiteral("quillmer-%1-%2")
+            .arg(::getpid())
+            .arg(QRandomGenerator::system()->generate64(), 16, 16, QChar(u'0'));
+    const QList<QByteArray> arguments{"--headless",
+                                      "--invisible",
+                                      "--nologo",
+                                      "--norestore",
+                                      "--nodefault",
+                                      "--accept=pipe,name=" + pipeName.toUtf8() + ";urp;",
+                                      "-env:UserInstallation=" +
+                                          QUrl::fromLocalFile(profileFolder()).toEncoded()};
 
     arm(m_timeLimit);
     const auto deadline = Clock::now() + m_timeLimit;
@@ -379,7 +385,8 @@ void OfficeInstance::start(const QString& programFolder)
     launch();
 
     Reference<css::connection::XConnection> connection;
-    const Reference<css::connection::XConnector> connector = css::connection::Connector::create(local);
+    const Reference<css::connection::XConnector> connector =
+        css::connection::Connector::create(local);
     while (!connection.is()) {
         int status = 0;
         if (waitForExit(m_pid, 0, &status)) {
@@ -392,10 +399,10 @@ void OfficeInstance::start(const QString& programFolder)
             if (m_expired)
                 throw cannotCreate(QStringLiteral("LibreOffice did not start within %1 seconds")
                                        .arg(m_timeLimit.count() / 1000.0));
-            throw cannotCreate(QStringLiteral("LibreOffice ended while starting (%1 %2)")
-                                   .arg(WIFEXITED(status) ? QStringLiteral("exit code")
-                                                          : QStringLiteral("signal"))
-                                   .arg(WIFEXITED(status) ? WEXITSTATUS(status) : WTERMSIG(status)));
+            throw cannotCreate(
+                QStringLiteral("LibreOffice ended while starting (%1 %2)")
+                    .arg(WIFEXITED(status) ? QStringLiteral("exit code") : QStringLiteral("signal"))
+                    .arg(WIFEXITED(status) ? WEXITSTATUS(status) : WTERMSIG(status)));
         }
         if (Clock::now() >= deadline) {
             killGroup();
@@ -410,8 +417,8 @@ void OfficeInstance::start(const QString& programFolder)
     }
     try {
         const Reference<css::bridge::XBridge> bridge =
-            css::bridge::BridgeFactory::create(local)->createBridge(OUString(), OUString("urp"), connection,
-                                                                    nullptr);
+            css::bridge::BridgeFactory::create(local)->createBridge(OUString(), OUString("urp"),
+                                                                    connection, nullptr);
         m_bridge.set(bridge, UNO_QUERY);
         const Reference<css::uno::XComponentContext> remote(
             bridge->getInstance(OUString("StarOffice.ComponentContext")), UNO_QUERY_THROW);
@@ -499,8 +506,7 @@ void OfficeInstance::throwTimeout()
                        .arg(m_timeLimit.count() / 1000.0));
 }
 
-template <typename F>
-auto OfficeInstance::run(const QString& failure, F&& f) -> decltype(f())
+template <typename F> auto OfficeInstance::run(const QString& failure, F&& f) -> decltype(f())
 {
     if (!m_alive)
         throw serverGone();
@@ -525,7 +531,8 @@ auto OfficeInstance::run(const QString& failure, F&& f) -> decltype(f())
             throw serverGone();
         }
         const QString message = unoMessage(e);
-        throw AppError(err::ObjectDefined, message.isEmpty() ? failure : failure + QStringLiteral(": ") + message);
+        throw AppError(err::ObjectDefined,
+                       message.isEmpty() ? failure : failure + QStringLiteral(": ") + message);
     }
 }
 
@@ -599,8 +606,8 @@ Reference<css::beans::XPropertySet> ownPageStyle(const Reference<css::lang::XCom
         if (other->getName() == sheetName)
             continue;
         OUString otherStyle;
-        Reference<css::beans::XPropertySet>(other, UNO_QUERY_THROW)->getPropertyValue(OUString("PageStyle")) >>=
-            otherStyle;
+        Reference<css::beans::XPropertySet>(other, UNO_QUERY_THROW)
+            ->getPropertyValue(OUString("PageStyle")) >>= otherStyle;
         shared = otherStyle == s.name;
     }
     if (!shared)
@@ -608,7 +615,8 @@ Reference<css::beans::XPropertySet> ownPageStyle(const Reference<css::lang::XCom
 
     OUString copyName = s.name + OUString(" (") + sheetName + OUString(")");
     for (int n = 2; s.styles->hasByName(copyName); ++n)
-        copyName = s.name + OUString(" (") + sheetName + OUString(" ") + OUString::number(n) + OUString(")");
+        copyName = s.name + OUString(" (") + sheetName + OUString(" ") + OUString::number(n) +
+                   OUString(")");
     const Reference<css::lang::XMultiServiceFactory> factory(document, UNO_QUERY_THROW);
     const Reference<css::beans::XPropertySet> copy(
         factory->createInstance(OUString("com.sun.star.style.PageStyle")), UNO_QUERY_THROW);
@@ -636,20 +644,28 @@ Reference<css::beans::XPropertySet> ownPageStyle(const Reference<css::lang::XCom
 std::optional<std::pair<sal_Int32, sal_Int32>> paperSize(qint32 number)
 {
     switch (number) {
-    case xl::PaperLetter: return std::pair(21590, 27940);
-    case xl::PaperLegal: return std::pair(21590, 35560);
-    case xl::PaperA4: return std::pair(21000, 29700);
-    case xl::PaperA5: return std::pair(14800, 21000);
-    case xl::PaperB4: return std::pair(25000, 35400);
-    case xl::PaperB5: return std::pair(18200, 25700);
-    default: return std::nullopt;
+    case xl::PaperLetter:
+        return std::pair(21590, 27940);
+    case xl::PaperLegal:
+        return std::pair(21590, 35560);
+    case xl::PaperA4:
+        return std::pair(21000, 29700);
+    case xl::PaperA5:
+        return std::pair(14800, 21000);
+    case xl::PaperB4:
+        return std::pair(25000, 35400);
+    case xl::PaperB5:
+        return std::pair(18200, 25700);
+    default:
+        return std::nullopt;
     }
 }
 
 AppError unableToSet(const char* property)
 {
     return AppError(err::ObjectDefined,
-                    QStringLiteral("Unable to set the %1 property of the PageSetup class").arg(QLatin1String(property)));
+                    QStringLiteral("Unable to set the %1 property of the PageSetup class")
+                        .arg(QLatin1String(property)));
 }
 
 QString setFailure(const char* property)
@@ -670,9 +686,11 @@ void orient(const Reference<css::beans::XPropertySet>& style, sal_Int32 width, s
 class OfficePageSetup : public PageSetup
 {
 public:
-    OfficePageSetup(std::shared_ptr<OfficeInstance> instance, Reference<css::lang::XComponent> document,
+    OfficePageSetup(std::shared_ptr<OfficeInstance> instance,
+                    Reference<css::lang::XComponent> document,
                     Reference<css::sheet::XSpreadsheet> sheet)
-        : m_instance(std::move(instance)), m_document(std::move(document)), m_sheet(std::move(sheet))
+        : m_instance(std::move(instance)), m_document(std::move(document)),
+          m_sheet(std::move(sheet))
     {
     }
 
@@ -681,7 +699,8 @@ public:
         if (value != xl::PrintNoComments && value != xl::PrintSheetEnd && value != xl::PrintInPlace)
             throw unableToSet("PrintComments");
         write("PrintComments", [&](const Reference<css::beans::XPropertySet>& style) {
-            style->setPropertyValue(OUString("PrintAnnotations"), Any(value != xl::PrintNoComments));
+            style->setPropertyValue(OUString("PrintAnnotations"),
+                                    Any(value != xl::PrintNoComments));
         });
     }
     void setPrintGridlines(bool value) override
@@ -758,8 +777,7 @@ public:
     }
 
 private:
-    template <typename F>
-    void write(const char* property, F&& f)
+    template <typename F> void write(const char* property, F&& f)
     {
         m_instance->run(setFailure(property), [&] { f(ownPageStyle(m_document, m_sheet)); });
     }
@@ -772,10 +790,11 @@ private:
 class OfficeWorksheet : public Worksheet
 {
 public:
-    OfficeWorksheet(std::shared_ptr<OfficeInstance> instance, Reference<css::lang::XComponent> document,
+    OfficeWorksheet(std::shared_ptr<OfficeInstance> instance,
+                    Reference<css::lang::XComponent> document,
                     Reference<css::sheet::XSpreadsheet> sheet, QString name)
-        : m_instance(std::move(instance)), m_document(std::move(document)), m_sheet(std::move(sheet)),
-          m_name(std::move(name))
+        : m_instance(std::move(instance)), m_document(std::move(document)),
+          m_sheet(std::move(sheet)), m_name(std::move(name))
     {
     }
 
@@ -805,8 +824,8 @@ qint32 numberArgument(const QVariant& value)
 class OfficeWorkbook : public Workbook
 {
 public:
-    OfficeWorkbook(std::shared_ptr<OfficeInstance> instance, Reference<css::lang::XComponent> document,
-                   QString name)
+    OfficeWorkbook(std::shared_ptr<OfficeInstance> instance,
+                   Reference<css::lang::XComponent> document, QString name)
         : m_instance(std::move(instance)), m_document(std::move(document)), m_name(std::move(name))
     {
     }
@@ -815,21 +834,23 @@ public:
 
     qint16 SheetCount() const override
     {
-        return m_instance->run(QStringLiteral("Sheets.Count failed"), [&] {
-            return qint16(sheets()->getCount());
-        });
+        return m_instance->run(QStringLiteral("Sheets.Count failed"),
+                               [&] { return qint16(sheets()->getCount()); });
     }
 
     std::unique_ptr<Worksheet> Sheets(qint16 index) override
     {
-        return m_instance->run(QStringLiteral("Sheets failed"), [&]() -> std::unique_ptr<Worksheet> {
-            const Reference<css::container::XIndexAccess> all = sheets();
-            if (index < 1 || index > all->getCount())
-                throw AppError(err::SubscriptOutOfRange);
-            const Reference<css::sheet::XSpreadsheet> sheet(all->getByIndex(index - 1), UNO_QUERY_THROW);
-            const QString name = qs(Reference<css::container::XNamed>(sheet, UNO_QUERY_THROW)->getName());
-            return std::make_unique<OfficeWorksheet>(m_instance, m_document, sheet, name);
-        });
+        return m_instance->run(
+            QStringLiteral("Sheets failed"), [&]() -> std::unique_ptr<Worksheet> {
+                const Reference<css::container::XIndexAccess> all = sheets();
+                if (index < 1 || index > all->getCount())
+                    throw AppError(err::SubscriptOutOfRange);
+                const Reference<css::sheet::XSpreadsheet> sheet(all->getByIndex(index - 1),
+                                                                UNO_QUERY_THROW);
+                const QString name =
+                    qs(Reference<css::container::XNamed>(sheet, UNO_QUERY_THROW)->getName());
+                return std::make_unique<OfficeWorksheet>(m_instance, m_document, sheet, name);
+            });
     }
 
     void PrintOut(const OptionalArg& from, const OptionalArg& to, const OptionalArg& copies,
@@ -846,12 +867,19 @@ public:
         if (from || to) {
             const qint32 first = from ? numberArgument(*from) : 1;
             if (first < 1)
-                throw AppError(err::ObjectDefined, QStringLiteral("PrintOut method of Workbook class failed: no page %1").arg(first));
+                throw AppError(
+                    err::ObjectDefined,
+                    QStringLiteral("PrintOut method of Workbook class failed: no page %1")
+                        .arg(first));
             pages = QString::number(first) + u'-';
             if (to) {
                 const qint32 last = numberArgument(*to);
                 if (last < first)
-                    throw AppError(err::ObjectDefined, QStringLiteral("PrintOut method of Workbook class failed: pages %1 to %2").arg(first).arg(last));
+                    throw AppError(
+                        err::ObjectDefined,
+                        QStringLiteral("PrintOut method of Workbook class failed: pages %1 to %2")
+                            .arg(first)
+                            .arg(last));
                 pages += QString::number(last);
             }
         }
@@ -907,7 +935,8 @@ public:
     bool closed() const { return m_closed; }
 
     // Shared with the host's ActivePrinter.
-    static void setActivePrinter(const std::shared_ptr<OfficeInstance>& instance, const QString& name);
+    static void setActivePrinter(const std::shared_ptr<OfficeInstance>& instance,
+                                 const QString& name);
 
 private:
     Reference<css::container::XIndexAccess> sheets() const
@@ -932,7 +961,8 @@ void OfficeWorkbook::setActivePrinter(const std::shared_ptr<OfficeInstance>& ins
     // "Quillmer" or "Quillmer on FILE:".
     QString wanted = name.trimmed();
     const qsizetype on = wanted.lastIndexOf(QStringLiteral(" on "));
-    const QStringList installed = instance->printers ? instance->printers->deviceNames() : QStringList();
+    const QStringList installed =
+        instance->printers ? instance->printers->deviceNames() : QStringList();
     for (const QString& candidate : {wanted, on > 0 ? wanted.left(on) : QString()}) {
         for (const QString& printer : installed) {
             if (!candidate.isEmpty() && printer.compare(candidate, Qt::CaseInsensitive) == 0) {
@@ -941,21 +971,23 @@ void OfficeWorkbook::setActivePrinter(const std::shared_ptr<OfficeInstance>& ins
             }
         }
     }
-    throw AppError(err::ObjectDefined, QStringLiteral("The printer '%1' is not installed.").arg(name));
+    throw AppError(err::ObjectDefined,
+                   QStringLiteral("The printer '%1' is not installed.").arg(name));
 }
 
 // The import filters of workbooks: Excel's own formats, and the office's.
 bool isWorkbookFilter(const QString& filter)
 {
     return filter.startsWith(QLatin1String("MS Excel")) ||
-           filter.startsWith(QLatin1String("Calc MS Excel")) ||
-           filter == QLatin1String("calc8") || filter == QLatin1String("StarOffice XML (Calc)") ||
+           filter.startsWith(QLatin1String("Calc MS Excel")) || filter == QLatin1String("calc8") ||
+           filter == QLatin1String("StarOffice XML (Calc)") ||
            filter == QLatin1String("OpenDocument Spreadsheet Flat XML");
 }
 
 } // namespace
 
-LibreOfficeHost::LibreOfficeHost(const QString& programFolder, std::shared_ptr<InstalledPrinters> printers,
+LibreOfficeHost::LibreOfficeHost(const QString& programFolder,
+                                 std::shared_ptr<InstalledPrinters> printers,
                                  std::chrono::milliseconds timeLimit)
     : m_instance(std::make_shared<OfficeInstance>(programFolder, std::move(printers), timeLimit))
 {
@@ -973,10 +1005,11 @@ std::shared_ptr<Workbook> LibreOfficeHost::WorkbooksOpen(const QString& path)
 {
     const QFileInfo info(path);
     if (!info.exists() || !info.isFile())
-        throw AppError(err::ObjectDefined,
-                       QStringLiteral("'%1' could not be found. Check the spelling of the file name, "
-                                      "and verify that the file location is correct.")
-                           .arg(QDir::toNativeSeparators(path)));
+        throw AppError(
+            err::ObjectDefined,
+            QStringLiteral("'%1' could not be found. Check the spelling of the file name, "
+                           "and verify that the file location is correct.")
+                .arg(QDir::toNativeSeparators(path)));
     if (!info.isReadable())
         throw AppError(err::ObjectDefined,
                        QStringLiteral("'%1' cannot be read.").arg(QDir::toNativeSeparators(path)));
@@ -988,15 +1021,14 @@ std::shared_ptr<Workbook> LibreOfficeHost::WorkbooksOpen(const QString& path)
         // No interaction handler: whatever would ask (a password, a repair,
         // a text import) fails instead.
         const css::beans::PropertyValue arguments[] = {
-            property("Hidden", Any(true)),
-            property("ReadOnly", Any(true)),
+            property("Hidden", Any(true)), property("ReadOnly", Any(true)),
             property("MacroExecMode", Any(css::document::MacroExecMode::NEVER_EXECUTE)),
             property("UpdateDocMode", Any(css::document::UpdateDocMode::NO_UPDATE)),
             property("RepairPackage", Any(false))};
-        const QString url = QString::fromUtf8(QUrl::fromLocalFile(info.absoluteFilePath()).toEncoded());
-        const Reference<css::lang::XComponent> loaded =
-            loader->loadComponentFromURL(ou(url), OUString("_blank"), 0,
-                                         Sequence<css::beans::PropertyValue>(arguments, 5));
+        const QString url =
+            QString::fromUtf8(QUrl::fromLocalFile(info.absoluteFilePath()).toEncoded());
+        const Reference<css::lang::XComponent> loaded = loader->loadComponentFromURL(
+            ou(url), OUString("_blank"), 0, Sequence<css::beans::PropertyValue>(arguments, 5));
         if (!loaded.is())
             throw AppError(err::ObjectDefined,
                            QStringLiteral("'%1' cannot be opened: it is protected by a password, "
@@ -1015,10 +1047,11 @@ std::shared_ptr<Workbook> LibreOfficeHost::WorkbooksOpen(const QString& path)
             const Reference<css::util::XCloseable> closeable(loaded, UNO_QUERY);
             if (closeable.is())
                 closeable->close(true);
-            throw AppError(err::ObjectDefined,
-                           QStringLiteral("'%1' cannot be opened: it is not a workbook "
-                                          "(it reads as %2).")
-                               .arg(name, filter.isEmpty() ? QStringLiteral("something else") : filter));
+            throw AppError(
+                err::ObjectDefined,
+                QStringLiteral("'%1' cannot be opened: it is not a workbook "
+                               "(it reads as %2).")
+                    .arg(name, filter.isEmpty() ? QStringLiteral("something else") : filter));
         }
         return loaded;
     });
@@ -1073,8 +1106,9 @@ QString LibreOfficeHost::programFolderFromRegistry(const RegistryFile& registry)
 {
     for (const char* version : {"12.0", "11.0", "10.0", "9.0"}) {
         const RegistryKey* key =
-            registry.key(hkey::LocalMachine, QStringLiteral("SOFTWARE\\Microsoft\\Office\\%1\\Excel\\InstallRoot")
-                                                 .arg(QLatin1String(version)));
+            registry.key(hkey::LocalMachine,
+                         QStringLiteral("SOFTWARE\\Microsoft\\Office\\%1\\Excel\\InstallRoot")
+                             .arg(QLatin1String(version)));
         if (!key)
             continue;
         if (const auto value = key->value(QStringLiteral("Path"))) {
@@ -1086,7 +1120,8 @@ QString LibreOfficeHost::programFolderFromRegistry(const RegistryFile& registry)
     return QString();
 }
 
-LibreOfficeHostFactory::LibreOfficeHostFactory(QString registryPath, std::chrono::milliseconds timeLimit)
+LibreOfficeHostFactory::LibreOfficeHostFactory(QString registryPath,
+                                               std::chrono::milliseconds timeLimit)
     : m_registryPath(std::move(registryPath)), m_timeLimit(timeLimit)
 {
 }

@@ -5,10 +5,8 @@
 #include "platform/spreadsheethost.h"
 
 #include <QString>
-
 #include <chrono>
 #include <memory>
-
 #include <sys/types.h>
 
 namespace quillmer::platform {
@@ -68,8 +66,8 @@ private:
 class LibreOfficeHostFactory : public SpreadsheetHostFactory
 {
 public:
-    explicit LibreOfficeHostFactory(QString registryPath,
-                                    std::chrono::milliseconds timeLimit = LibreOfficeHost::DefaultTimeLimit);
+    explicit LibreOfficeHostFactory(QString registryPath, std::chrono::milliseconds timeLimit =
+                                                              LibreOfficeHost::DefaultTimeLimit);
     std::unique_ptr<SpreadsheetHost> create() override;
 
 private:

@@ -7,7 +7,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-
 #include <signal.h>
 
 namespace quillmer::platform {
@@ -16,12 +15,15 @@ namespace {
 
 AppError printFailure(const QString& why)
 {
-    return AppError(err::ObjectDefined, QStringLiteral("PrintOut method of Workbook class failed: %1").arg(why));
+    return AppError(err::ObjectDefined,
+                    QStringLiteral("PrintOut method of Workbook class failed: %1").arg(why));
 }
 
 } // namespace
 
-RegistryPrinters::RegistryPrinters(QString registryPath) : m_registryPath(std::move(registryPath)) {}
+RegistryPrinters::RegistryPrinters(QString registryPath) : m_registryPath(std::move(registryPath))
+{
+}
 
 QStringList RegistryPrinters::deviceNames() const
 {
@@ -54,14 +56,16 @@ void RegistryPrinters::printToFile(const QString& deviceName, const QString& spo
     const QString partial = outputFile + QStringLiteral(".part");
     QFile::remove(partial);
     int error = 0;
-    auto process = Process::start(gs,
-                                  {QStringLiteral("-q"), QStringLiteral("-dSAFER"),
-                                   QStringLiteral("-dNOPAUSE"), QStringLiteral("-dBATCH"),
-                                   QStringLiteral("-sDEVICE=ps2write"),
-                                   QStringLiteral("-sOutputFile=") + QString(partial).replace(u'%', QStringLiteral("%%")), spoolPdf},
-                                  QString(), &error);
+    auto process = Process::start(
+        gs,
+        {QStringLiteral("-q"), QStringLiteral("-dSAFER"), QStringLiteral("-dNOPAUSE"),
+         QStringLiteral("-dBATCH"), QStringLiteral("-sDEVICE=ps2write"),
+         QStringLiteral("-sOutputFile=") + QString(partial).replace(u'%', QStringLiteral("%%")),
+         spoolPdf},
+        QString(), &error);
     if (!process)
-        throw printFailure(QStringLiteral("cannot start %1 (%2)").arg(gs, QString::fromLocal8Bit(strerror(error))));
+        throw printFailure(QStringLiteral("cannot start %1 (%2)")
+                               .arg(gs, QString::fromLocal8Bit(strerror(error))));
     if (!process->wait(timeLimit.count())) {
         process->signal(SIGKILL);
         process->wait(-1);
@@ -77,7 +81,8 @@ void RegistryPrinters::printToFile(const QString& deviceName, const QString& spo
     QFile::remove(outputFile);
     if (!QFile::rename(partial, outputFile)) {
         QFile::remove(partial);
-        throw printFailure(QStringLiteral("cannot write %1").arg(QDir::toNativeSeparators(outputFile)));
+        throw printFailure(
+            QStringLiteral("cannot write %1").arg(QDir::toNativeSeparators(outputFile)));
     }
 }
 

@@ -2,11 +2,7 @@
 
 #include <QByteArray>
 #include <QFile>
-
 #include <cerrno>
-#include <thread>
-#include <vector>
-
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -14,7 +10,9 @@
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
+#include <vector>
 
 extern char** environ;
 
@@ -44,8 +42,8 @@ std::optional<QString> findExecutable(const QString& name)
         return isExecutableFile(QFile::encodeName(name)) ? std::optional(name) : std::nullopt;
     const QByteArray path = qgetenv("PATH");
     for (const QByteArray& dir : path.split(':')) {
-        const QByteArray candidate = (dir.isEmpty() ? QByteArray(".") : dir) + '/' +
-                                     QFile::encodeName(name);
+        const QByteArray candidate =
+            (dir.isEmpty() ? QByteArray(".") : dir) + '/' + QFile::encodeName(name);
         if (isExecutableFile(candidate))
             return QFile::decodeName(candidate);
     }

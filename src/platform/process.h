@@ -2,10 +2,8 @@
 
 #include <QString>
 #include <QStringList>
-
 #include <memory>
 #include <optional>
-
 #include <sys/types.h>
 
 namespace quillmer::platform {
@@ -14,9 +12,9 @@ namespace quillmer::platform {
 // application name.
 struct CommandLine
 {
-    QString executable; // the program to run, as found (or as written when none was found)
+    QString executable;    // the program to run, as found (or as written when none was found)
     QStringList arguments; // the arguments after it, without the program itself
-    bool found = false; // whether executable names an executable file
+    bool found = false;    // whether executable names an executable file
 };
 
 // Splits a command line:

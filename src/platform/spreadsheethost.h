@@ -2,7 +2,6 @@
 
 #include <QString>
 #include <QVariant>
-
 #include <memory>
 #include <optional>
 
@@ -51,10 +50,11 @@ class PageSetup
 {
 public:
     virtual ~PageSetup() = default;
-    virtual void setPrintComments(qint32 value) = 0; // xl::PrintNoComments, PrintSheetEnd, PrintInPlace
+    virtual void
+    setPrintComments(qint32 value) = 0; // xl::PrintNoComments, PrintSheetEnd, PrintInPlace
     virtual void setPrintGridlines(bool value) = 0;
-    virtual void setPaperSize(qint32 value) = 0; // xl::Paper...
-    virtual void setZoom(qint16 percent) = 0; // 10 to 400
+    virtual void setPaperSize(qint32 value) = 0;   // xl::Paper...
+    virtual void setZoom(qint16 percent) = 0;      // 10 to 400
     virtual void setOrientation(qint32 value) = 0; // xl::Portrait or xl::Landscape
     virtual void setPrintHeadings(bool value) = 0;
     virtual void setPrintNotes(bool value) = 0;

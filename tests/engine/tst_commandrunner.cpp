@@ -6,12 +6,10 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
-
 #include <atomic>
-#include <thread>
-
 #include <signal.h>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 using namespace quillmer;
@@ -63,7 +61,8 @@ private slots:
         QTemporaryDir dir;
         QVERIFY(QDir(dir.path()).mkpath("my tools"));
         QVERIFY(QDir(dir.path()).mkpath("work"));
-        writeScript(dir.filePath("my tools/exit code"), "printf '%s|' \"$@\" > args; pwd > where; exit 3\n");
+        writeScript(dir.filePath("my tools/exit code"),
+                    "printf '%s|' \"$@\" > args; pwd > where; exit 3\n");
 
         ProcessCommandRunner runner;
         qint32 wait = -1;
@@ -84,12 +83,14 @@ private slots:
         QTemporaryDir dir;
         ProcessCommandRunner runner;
         qint32 wait = -1;
-        QVERIFY(!runner.RunCommandAndWait(dir.filePath("no such program") + " -x", dir.path(), wait, 0, 128));
+        QVERIFY(!runner.RunCommandAndWait(dir.filePath("no such program") + " -x", dir.path(), wait,
+                                          0, 128));
         QVERIFY(!runner.lastOutcome().started);
         // Nor a program in a working folder that does not exist.
         QVERIFY(!runner.RunCommandAndWait("/bin/true", dir.filePath("gone"), wait, 0, 128));
-        QCOMPARE(errorNumber([&] { runner.RunCommandAndWait("/bin/true", dir.path(), wait, 70000, 0); }),
-                 err::Overflow);
+        QCOMPARE(
+            errorNumber([&] { runner.RunCommandAndWait("/bin/true", dir.path(), wait, 70000, 0); }),
+            err::Overflow);
     }
 
     // A finite wait returns while the program runs; the program is reaped
@@ -105,7 +106,8 @@ private slots:
         QCOMPARE(outcome.exitCode, std::nullopt);
         QVERIFY(QFileInfo::exists(QStringLiteral("/proc/%1").arg(outcome.pid)));
         QCOMPARE(::kill(outcome.pid, SIGTERM), 0);
-        QTRY_VERIFY_WITH_TIMEOUT(!QFileInfo::exists(QStringLiteral("/proc/%1").arg(outcome.pid)), 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(!QFileInfo::exists(QStringLiteral("/proc/%1").arg(outcome.pid)),
+                                 20000);
 
         // With no limit it returns once the program has ended.
         wait = -1;
@@ -120,8 +122,9 @@ private slots:
         QTemporaryDir dir;
         ProcessCommandRunner runner;
         qint32 wait = -1;
-        const QString line = "/usr/bin/gs -dSAFER -dNOPAUSE -dBATCH -sDEVICE=pdfwrite -sOutputFile=\"" +
-                             dir.filePath("out.pdf") + "\" -f \"" + dir.filePath("missing.ps") + "\"";
+        const QString line =
+            "/usr/bin/gs -dSAFER -dNOPAUSE -dBATCH -sDEVICE=pdfwrite -sOutputFile=\"" +
+            dir.filePath("out.pdf") + "\" -f \"" + dir.filePath("missing.ps") + "\"";
         QVERIFY(runner.RunCommandAndWait(line, dir.path(), wait, 0, 128));
         QVERIFY(runner.lastOutcome().ended);
         QVERIFY(runner.lastOutcome().exitCode.value_or(0) != 0);
@@ -165,11 +168,14 @@ private slots:
         // A symbolic link, at either level.
         QVERIFY(QDir(dir.path()).mkpath("a/quillmer"));
         QVERIFY(QFile::link(dir.filePath("elsewhere"), dir.filePath("a/quillmer/temp")));
-        QCOMPARE(errorNumber([&] { ScratchFolder(dir.filePath("a")).ensure(); }), err::PathFileAccess);
+        QCOMPARE(errorNumber([&] { ScratchFolder(dir.filePath("a")).ensure(); }),
+                 err::PathFileAccess);
         QVERIFY(QDir(dir.path()).mkpath("b"));
         QVERIFY(QFile::link(dir.filePath("elsewhere"), dir.filePath("b/quillmer")));
-        QCOMPARE(errorNumber([&] { ScratchFolder(dir.filePath("b")).ensure(); }), err::PathFileAccess);
-        QCOMPARE(errorNumber([&] { ScratchFolder(dir.filePath("b")).tryLock(); }), err::PathFileAccess);
+        QCOMPARE(errorNumber([&] { ScratchFolder(dir.filePath("b")).ensure(); }),
+                 err::PathFileAccess);
+        QCOMPARE(errorNumber([&] { ScratchFolder(dir.filePath("b")).tryLock(); }),
+                 err::PathFileAccess);
         QVERIFY(QDir(dir.filePath("elsewhere")).isEmpty());
 
         // A file where the folder should be.
@@ -177,14 +183,18 @@ private slots:
         QFile file(dir.filePath("c/quillmer/temp"));
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.close();
-        QCOMPARE(errorNumber([&] { ScratchFolder(dir.filePath("c")).ensure(); }), err::PathFileAccess);
+        QCOMPARE(errorNumber([&] { ScratchFolder(dir.filePath("c")).ensure(); }),
+                 err::PathFileAccess);
 
         // Another user's folder.
         if (::geteuid() != 0)
             return; // only root can hand a folder to someone else
         QVERIFY(QDir(dir.path()).mkpath("d/quillmer/temp"));
-        QCOMPARE(::chown(QFile::encodeName(dir.filePath("d/quillmer/temp")).constData(), 65534, 65534), 0);
-        QCOMPARE(errorNumber([&] { ScratchFolder(dir.filePath("d")).ensure(); }), err::PathFileAccess);
+        QCOMPARE(
+            ::chown(QFile::encodeName(dir.filePath("d/quillmer/temp")).constData(), 65534, 65534),
+            0);
+        QCOMPARE(errorNumber([&] { ScratchFolder(dir.filePath("d")).ensure(); }),
+                 err::PathFileAccess);
     }
 
     // Two holders of the lock take turns: the second gets it only once the

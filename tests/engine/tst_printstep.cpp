@@ -10,7 +10,6 @@
 #include <QSizeF>
 #include <QTemporaryDir>
 #include <QTest>
-
 #include <signal.h>
 
 using namespace quillmer;
@@ -82,7 +81,10 @@ QString pdfText(const QString& pdf)
 class SpoolKeepingPrinters : public InstalledPrinters
 {
 public:
-    SpoolKeepingPrinters(const QString& registry, QString keep) : m_real(registry), m_keep(std::move(keep)) {}
+    SpoolKeepingPrinters(const QString& registry, QString keep)
+        : m_real(registry), m_keep(std::move(keep))
+    {
+    }
     QStringList deviceNames() const override { return m_real.deviceNames(); }
     void printToFile(const QString& deviceName, const QString& spoolPdf, const QString& outputFile,
                      std::chrono::milliseconds timeLimit) override
@@ -155,7 +157,8 @@ class TestPrintStep : public QObject
         if (!readFile(ps).startsWith("%!PS"))
             return QString();
         const QString pdf = m_dir.filePath(QStringLiteral("out%1.pdf").arg(++m_count));
-        run("gs", {"-q", "-dSAFER", "-dNOPAUSE", "-dBATCH", "-sDEVICE=pdfwrite", "-sOutputFile=" + pdf, ps});
+        run("gs", {"-q", "-dSAFER", "-dNOPAUSE", "-dBATCH", "-sDEVICE=pdfwrite",
+                   "-sOutputFile=" + pdf, ps});
         QFile::remove(ps);
         return pdf;
     }
@@ -202,8 +205,10 @@ private slots:
         options.paperSize = paper;
         const QList<QSizeF> sizes = pageSizes(convert(corpus("poi_SampleSS.xls"), options));
         QVERIFY(!sizes.isEmpty());
-        QVERIFY2(qAbs(sizes[0].width() - points.width()) <= 1 && qAbs(sizes[0].height() - points.height()) <= 1,
-                 qPrintable(QStringLiteral("%1 x %2").arg(sizes[0].width()).arg(sizes[0].height())));
+        QVERIFY2(
+            qAbs(sizes[0].width() - points.width()) <= 1 &&
+                qAbs(sizes[0].height() - points.height()) <= 1,
+            qPrintable(QStringLiteral("%1 x %2").arg(sizes[0].width()).arg(sizes[0].height())));
     }
 
     // A text the list does not hold (case counts) leaves the size alone:
@@ -212,7 +217,8 @@ private slots:
     {
         ConversionOptions options;
         options.paperSize = "a4";
-        const QList<QSizeF> sizes = pageSizes(convert(corpus("poi_SimpleWithPrintArea.xls"), options));
+        const QList<QSizeF> sizes =
+            pageSizes(convert(corpus("poi_SimpleWithPrintArea.xls"), options));
         QVERIFY(!sizes.isEmpty());
         QVERIFY(qAbs(sizes[0].width() - 612) <= 1 && qAbs(sizes[0].height() - 792) <= 1);
     }
@@ -235,7 +241,8 @@ private slots:
         const int full = pageSizes(convert(corpus("edr_Test255x10.xls"), options)).size();
         options.scale = " 50 ";
         const int half = pageSizes(convert(corpus("edr_Test255x10.xls"), options)).size();
-        QVERIFY2(half > 0 && half < full, qPrintable(QStringLiteral("%1 / %2").arg(half).arg(full)));
+        QVERIFY2(half > 0 && half < full,
+                 qPrintable(QStringLiteral("%1 / %2").arg(half).arg(full)));
     }
 
     // Only value 1 of the check box prints gridlines; 2 counts as unticked.
@@ -248,7 +255,8 @@ private slots:
             dark[value] = darkPixels(convert(corpus("poi_SampleSS.xls"), options), 1, m_dir.path());
         }
         QVERIFY(dark[0] > 0);
-        QVERIFY2(dark[1] > dark[0] + 100, qPrintable(QStringLiteral("%1 / %2").arg(dark[1]).arg(dark[0])));
+        QVERIFY2(dark[1] > dark[0] + 100,
+                 qPrintable(QStringLiteral("%1 / %2").arg(dark[1]).arg(dark[0])));
         QCOMPARE(dark[2], dark[0]);
     }
 
@@ -258,7 +266,8 @@ private slots:
     {
         ConversionOptions options;
         options.showGridlines = 0;
-        static const QRegularExpression columns(R"((^|\s)A\s+B(\s|$))", QRegularExpression::MultilineOption);
+        static const QRegularExpression columns(R"((^|\s)A\s+B(\s|$))",
+                                                QRegularExpression::MultilineOption);
         static const QRegularExpression row2(R"(^\s*2\s)", QRegularExpression::MultilineOption);
         int dark[3];
         QString firstPage[3];
@@ -267,11 +276,13 @@ private slots:
             dark[value] = darkPixels(convert(corpus("poi_SampleSS.xls"), options), 1, m_dir.path());
             firstPage[value] = printedText().section(u'\f', 0, 0);
         }
-        QVERIFY2(firstPage[1].contains(columns) && firstPage[1].contains(row2), qPrintable(firstPage[1]));
+        QVERIFY2(firstPage[1].contains(columns) && firstPage[1].contains(row2),
+                 qPrintable(firstPage[1]));
         QVERIFY(!firstPage[0].contains(columns) && !firstPage[0].contains(row2));
         QCOMPARE(firstPage[2], firstPage[0]);
         QVERIFY(dark[0] > 0);
-        QVERIFY2(dark[1] > dark[0] + 100, qPrintable(QStringLiteral("%1 / %2").arg(dark[1]).arg(dark[0])));
+        QVERIFY2(dark[1] > dark[0] + 100,
+                 qPrintable(QStringLiteral("%1 / %2").arg(dark[1]).arg(dark[0])));
         QCOMPARE(dark[2], dark[0]);
     }
 
@@ -285,7 +296,8 @@ private slots:
         book->PrintOut({}, {}, {}, {}, QVariant(PdfPrinterQueue), QVariant(true), {}, QVariant(ps));
         book->Close();
         const QString plain = m_dir.filePath("plain.pdf");
-        run("gs", {"-q", "-dSAFER", "-dNOPAUSE", "-dBATCH", "-sDEVICE=pdfwrite", "-sOutputFile=" + plain, ps});
+        run("gs", {"-q", "-dSAFER", "-dNOPAUSE", "-dBATCH", "-sDEVICE=pdfwrite",
+                   "-sOutputFile=" + plain, ps});
         const int stored = darkPixels(plain, 1, m_dir.path());
         QVERIFY(printedText().contains("inside"));
         QVERIFY(!printedText().contains("outside"));
@@ -296,7 +308,8 @@ private slots:
         QVERIFY(printedText().section(u'\f', 0, 0).contains("outside the stored print area"));
         QVERIFY(printedText().contains("second sheet"));
         QVERIFY(stored > 0);
-        QVERIFY2(cleared > stored + 40, qPrintable(QStringLiteral("%1 / %2").arg(cleared).arg(stored)));
+        QVERIFY2(cleared > stored + 40,
+                 qPrintable(QStringLiteral("%1 / %2").arg(cleared).arg(stored)));
     }
 
     // Both sheets print with one page style: the first gets a copy of its
@@ -335,7 +348,8 @@ private slots:
             auto book = m_host->WorkbooksOpen(corpus("poi_SampleSS.xls"));
             auto sheet = book->Sheets(1);
             QCOMPARE(errorNumber([&] {
-                         PrintWorkbookToPostScript(*m_host, *sheet, FixedConversionOptions(options), scratch());
+                         PrintWorkbookToPostScript(*m_host, *sheet, FixedConversionOptions(options),
+                                                   scratch());
                      }),
                      number);
             book->Close();
@@ -352,11 +366,13 @@ private slots:
         QTemporaryDir source;
         const QString copy = source.filePath("book.xls");
         QVERIFY(QFile::copy(corpus("poi_SampleSS.xls"), copy));
-        const QByteArray before = QCryptographicHash::hash(readFile(copy), QCryptographicHash::Sha256);
+        const QByteArray before =
+            QCryptographicHash::hash(readFile(copy), QCryptographicHash::Sha256);
         QVERIFY(!convert(copy, ConversionOptions()).isEmpty());
         QCOMPARE(QCryptographicHash::hash(readFile(copy), QCryptographicHash::Sha256), before);
-        QCOMPARE(QDir(source.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
-                 QStringList{"book.xls"});
+        QCOMPARE(
+            QDir(source.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+            QStringList{"book.xls"});
     }
 
     // Latin, Cyrillic, Arabic and CJK text print in real, embedded fonts (the set-up
@@ -368,7 +384,8 @@ private slots:
         const QString chinese = convert(corpus("poi_chinese-provinces.xls"), ConversionOptions());
         text += printedText();
         auto has = [&](char16_t from, char16_t to) {
-            return std::any_of(text.begin(), text.end(), [&](QChar c) { return c >= from && c <= to; });
+            return std::any_of(text.begin(), text.end(),
+                               [&](QChar c) { return c >= from && c <= to; });
         };
         QVERIFY(has(u'A', u'z'));
         QVERIFY(has(0x0400, 0x04FF)); // Cyrillic
@@ -378,7 +395,8 @@ private slots:
             const QList<QByteArray> rows = run("pdffonts", {pdf}).split('\n').mid(2);
             QVERIFY(!rows.isEmpty());
             for (const QByteArray& row : rows)
-                QVERIFY2(row.isEmpty() || (row.contains(" yes ") && !row.contains("Type 3")), row.constData());
+                QVERIFY2(row.isEmpty() || (row.contains(" yes ") && !row.contains("Type 3")),
+                         row.constData());
         }
         QVERIFY(run("pdffonts", {unicode}).contains("DejaVuSans"));
         QVERIFY(run("pdffonts", {chinese}).contains("CJK"));

@@ -30,12 +30,14 @@ private slots:
         QTest::addColumn<QStringList>("expected");
         QTest::newRow("blanks") << " a  b\tc " << QStringList{"a", "b", "c"};
         QTest::newRow("quoted blank") << "\"a b\" c" << QStringList{"a b", "c"};
-        QTest::newRow("quote inside a token") << "-sOutputFile=\"/tmp/x y/PdfFile.pdf\" -f"
-                                              << QStringList{"-sOutputFile=/tmp/x y/PdfFile.pdf", "-f"};
+        QTest::newRow("quote inside a token")
+            << "-sOutputFile=\"/tmp/x y/PdfFile.pdf\" -f"
+            << QStringList{"-sOutputFile=/tmp/x y/PdfFile.pdf", "-f"};
         QTest::newRow("escaped quote") << "a\\\"b" << QStringList{"a\"b"};
         QTest::newRow("2n backslashes, quote") << "a\\\\\"b c\"" << QStringList{"a\\b c"};
         QTest::newRow("2n+1 backslashes, quote") << "a\\\\\\\"b" << QStringList{"a\\\"b"};
-        QTest::newRow("backslashes alone") << "C:\\temp\\ x\\\\" << QStringList{"C:\\temp\\", "x\\\\"};
+        QTest::newRow("backslashes alone")
+            << "C:\\temp\\ x\\\\" << QStringList{"C:\\temp\\", "x\\\\"};
         QTest::newRow("empty quoted argument") << "a \"\" b" << QStringList{"a", "", "b"};
         QTest::newRow("doubled quote inside quotes") << "\"a\"\"b\"" << QStringList{"a\"b"};
         QTest::newRow("nothing") << "   " << QStringList{};

@@ -5,17 +5,15 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
-#include <QUrl>
 #include <QTemporaryDir>
 #include <QTest>
-
+#include <QUrl>
 #include <cstdio>
 #include <functional>
 #include <future>
 #include <latch>
-#include <thread>
-
 #include <signal.h>
+#include <thread>
 #include <unistd.h>
 
 using namespace quillmer;
@@ -44,12 +42,13 @@ QString writeRegistry(const QTemporaryDir& dir)
     const QString path = dir.filePath("registry.reg");
     QFile f(path);
     f.open(QIODevice::WriteOnly);
-    f.write("REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\GS]\n\"GSPath\"=\"/usr/bin/gs\"\n\n"
-            "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Office\\12.0\\Excel\\InstallRoot]\n"
-            "\"Path\"=\"/usr/lib/libreoffice/program/\"\n\n"
-            "[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\Quillmer]\n"
-            "\"Port\"=\"FILE:\"\n"
-            "[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\Other PS]\n");
+    f.write(
+        "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\GS]\n\"GSPath\"=\"/usr/bin/gs\"\n\n"
+        "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Office\\12.0\\Excel\\InstallRoot]\n"
+        "\"Path\"=\"/usr/lib/libreoffice/program/\"\n\n"
+        "[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\Quillmer]\n"
+        "\"Port\"=\"FILE:\"\n"
+        "[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\Other PS]\n");
     return path;
 }
 
@@ -75,7 +74,8 @@ QList<pid_t> officeProcessesUsing(const QString& profile)
         if (!ok)
             continue;
         QFile cmdline(QStringLiteral("/proc/%1/cmdline").arg(pid));
-        if (cmdline.open(QIODevice::ReadOnly) && cmdline.readAll().contains(needle) && processRuns(pid))
+        if (cmdline.open(QIODevice::ReadOnly) && cmdline.readAll().contains(needle) &&
+            processRuns(pid))
             found << pid;
     }
     return found;
@@ -100,8 +100,7 @@ QList<pid_t> childOfficeProcesses()
     return found;
 }
 
-template <typename F>
-qint32 errorNumber(F&& f)
+template <typename F> qint32 errorNumber(F&& f)
 {
     try {
         f();
@@ -144,7 +143,8 @@ private slots:
     void creationFailsWith429()
     {
         // No office at all.
-        QCOMPARE(errorNumber([&] { LibreOfficeHost(m_dir.filePath("no office"), printersOf(m_registry)); }),
+        QCOMPARE(errorNumber(
+                     [&] { LibreOfficeHost(m_dir.filePath("no office"), printersOf(m_registry)); }),
                  err::CannotCreateObject);
         // Something that is not an office and ends at once.
         QTemporaryDir fake;
@@ -160,7 +160,8 @@ private slots:
         bin.write("#!/bin/sh\nexec sleep 600\n");
         bin.close();
         QCOMPARE(errorNumber([&] {
-                     LibreOfficeHost(fake.path(), printersOf(m_registry), std::chrono::milliseconds(1500));
+                     LibreOfficeHost(fake.path(), printersOf(m_registry),
+                                     std::chrono::milliseconds(1500));
                  }),
                  err::CannotCreateObject);
     }
@@ -176,9 +177,9 @@ private slots:
         QVERIFY(pid > 0);
         QCOMPARE(officeProcessesUsing(profile), QList<pid_t>{pid});
 
-        const QStringList refused{"bad/poi_password.xls", "bad/edr_Test_git_issue_242_xor_pwd_password.xls",
-                                  "bad/edr_Test_git_issue_5.xls", "bad/edr_TestFail_Binary.xls",
-                                  "bad/cal_too_small.xls"};
+        const QStringList refused{
+            "bad/poi_password.xls", "bad/edr_Test_git_issue_242_xor_pwd_password.xls",
+            "bad/edr_Test_git_issue_5.xls", "bad/edr_TestFail_Binary.xls", "bad/cal_too_small.xls"};
         QHash<QString, QByteArray> before;
         for (const QString& name : refused)
             before[name] = checksum(corpus(name));
@@ -186,7 +187,8 @@ private slots:
             QCOMPARE(errorNumber([&] { host.WorkbooksOpen(corpus(name)); }), err::ObjectDefined);
             QCOMPARE(host.processId(), pid); // still the same instance, usable
         }
-        QCOMPARE(errorNumber([&] { host.WorkbooksOpen(m_dir.filePath("missing.xls")); }), err::ObjectDefined);
+        QCOMPARE(errorNumber([&] { host.WorkbooksOpen(m_dir.filePath("missing.xls")); }),
+                 err::ObjectDefined);
         QCOMPARE(errorNumber([&] { host.ActiveWorkbook(); }), err::ObjectNotSet);
 
         // An OOXML workbook under an .xls name opens by its content.
@@ -224,7 +226,8 @@ private slots:
         QCOMPARE(host.ActivePrinter(), QString("Other PS"));
         host.setActivePrinter("quillmer on FILE:");
         QCOMPARE(host.ActivePrinter(), QString("Quillmer"));
-        QCOMPARE(errorNumber([&] { host.setActivePrinter("HP Color LaserJet 5/5M PS"); }), err::ObjectDefined);
+        QCOMPARE(errorNumber([&] { host.setActivePrinter("HP Color LaserJet 5/5M PS"); }),
+                 err::ObjectDefined);
         QCOMPARE(host.ActivePrinter(), QString("Quillmer"));
 
         // Values the application refuses.
@@ -239,12 +242,17 @@ private slots:
         setup->setPrintArea("");
 
         const QString ps = m_dir.filePath("out.ps");
-        auto print = [&](OptionalArg from, OptionalArg to, OptionalArg printer, OptionalArg toFile) {
-            book->PrintOut(from, to, std::nullopt, std::nullopt, printer, toFile, std::nullopt, QVariant(ps));
+        auto print = [&](OptionalArg from, OptionalArg to, OptionalArg printer,
+                         OptionalArg toFile) {
+            book->PrintOut(from, to, std::nullopt, std::nullopt, printer, toFile, std::nullopt,
+                           QVariant(ps));
         };
-        QCOMPARE(errorNumber([&] { print({}, {}, QVariant("Nowhere"), QVariant(true)); }), err::ObjectDefined);
-        QCOMPARE(errorNumber([&] { print({}, {}, QVariant("Quillmer"), QVariant(false)); }), err::ObjectDefined);
-        QCOMPARE(errorNumber([&] { print(QVariant("two"), {}, {}, QVariant(true)); }), err::TypeMismatch);
+        QCOMPARE(errorNumber([&] { print({}, {}, QVariant("Nowhere"), QVariant(true)); }),
+                 err::ObjectDefined);
+        QCOMPARE(errorNumber([&] { print({}, {}, QVariant("Quillmer"), QVariant(false)); }),
+                 err::ObjectDefined);
+        QCOMPARE(errorNumber([&] { print(QVariant("two"), {}, {}, QVariant(true)); }),
+                 err::TypeMismatch);
         QVERIFY(!QFileInfo::exists(ps));
 
         // Pages From..To as texts; naming a printer makes it the active one.
@@ -322,7 +330,8 @@ private slots:
                 started.arrive_and_wait();
                 auto book = host.WorkbooksOpen(workbook);
                 beforePrint();
-                book->PrintOut({}, {}, {}, {}, QVariant("Quillmer"), QVariant(true), {}, QVariant(out[i]));
+                book->PrintOut({}, {}, {}, {}, QVariant("Quillmer"), QVariant(true), {},
+                               QVariant(out[i]));
                 book->Close();
                 host.Quit();
             } catch (const AppError& e) {
@@ -347,7 +356,8 @@ private slots:
                 });
         });
         std::thread second([&] {
-            convert(1, corpus("xls/poi_chinese-provinces.xls"), [&] { firstOpenFuture.wait(); }, [] {});
+            convert(
+                1, corpus("xls/poi_chinese-provinces.xls"), [&] { firstOpenFuture.wait(); }, [] {});
             secondSignalled = true;
             secondDone.set_value();
         });
@@ -378,7 +388,8 @@ int main(int argc, char** argv)
     if (argc == 3 && qstrcmp(argv[1], "--crash-child") == 0) {
         // Start an instance, say which, and crash.
         QCoreApplication app(argc, argv);
-        LibreOfficeHost host(OfficeFolder, std::make_shared<RegistryPrinters>(QString::fromLocal8Bit(argv[2])));
+        LibreOfficeHost host(OfficeFolder,
+                             std::make_shared<RegistryPrinters>(QString::fromLocal8Bit(argv[2])));
         std::printf("%d\n%s\n", int(host.processId()), qPrintable(host.profileFolder()));
         std::fflush(stdout);
         std::abort();
