@@ -39,6 +39,8 @@ void RegistryPrinters::printToFile(const QString& deviceName, const QString& spo
         ~RemoveSpool() { QFile::remove(path); }
     } removeSpool{spoolPdf};
 
+    // A print to a file replaces it: an earlier print never passes for this one.
+    QFile::remove(outputFile);
     const RegistryFile registry = RegistryFile::load(m_registryPath);
     if (!registry.subkeyNames(hkey::LocalMachine, PrintersKey).contains(deviceName))
         throw AppError(err::ObjectDefined,

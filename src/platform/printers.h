@@ -18,9 +18,10 @@ public:
     virtual QStringList deviceNames() const = 0;
 
     // Prints spoolPdf on the printer deviceName into outputFile as PostScript
-    // and removes the spool, whatever the outcome. outputFile is complete
-    // when this returns; a failure leaves no output file and throws AppError
-    // 1004 (also for a printer that is not installed).
+    // and removes the spool, whatever the outcome. An existing outputFile is
+    // replaced; it is complete when this returns. A failure leaves no output
+    // file and throws AppError 1004 (also for a printer that is not
+    // installed).
     virtual void printToFile(const QString& deviceName, const QString& spoolPdf,
                              const QString& outputFile, std::chrono::milliseconds timeLimit) = 0;
 };

@@ -140,6 +140,32 @@ private slots:
         QCOMPARE(RegistryPrinters(m_registry).deviceNames(), (QStringList{"Quillmer", "Other PS"}));
     }
 
+    // The queue on its own: a spool it cannot print, or a printer that is not
+    // installed, fails with 1004; either way the spool and any earlier print
+    // file are gone, and no half-written file is left.
+    void printerQueueFailures()
+    {
+        RegistryPrinters printers(m_registry);
+        const QString spool = m_dir.filePath("spool.pdf");
+        const QString out = m_dir.filePath("queue.ps");
+        auto write = [](const QString& path, const QByteArray& data) {
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(data);
+        };
+        for (const QString& printer : {QString("Quillmer"), QString("Absent")}) {
+            write(spool, "not a PDF at all");
+            write(out, "%!PS an earlier print");
+            QCOMPARE(errorNumber([&] {
+                         printers.printToFile(printer, spool, out, std::chrono::seconds(60));
+                     }),
+                     err::ObjectDefined);
+            QVERIFY(!QFileInfo::exists(spool));
+            QVERIFY(!QFileInfo::exists(out));
+            QVERIFY(!QFileInfo::exists(out + ".part"));
+        }
+    }
+
     void creationFailsWith429()
     {
         // No office at all.
