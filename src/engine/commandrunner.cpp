@@ -1,0 +1,36 @@
+#include "engine/commandrunner.h"
+
+#include "errors/apperror.h"
+#include "platform/process.h"
+
+#include <limits>
+
+namespace quillmer {
+
+bool ProcessCommandRunner::RunCommandAndWait(const QString& commandLine,
+                                             const QString& workingFolder, qint32& waitTime,
+                                             qint32 windowState, qint32 creationFlags)
+{
+    // The window state travels as a 16-bit show command; the creation flags
+    // (a priority class) mean nothing to a Linux process.
+    if (windowState < std::numeric_limits<qint16>::min() ||
+        windowState > std::numeric_limits<qint16>::max())
+        throw AppError(err::Overflow);
+    Q_UNUSED(creationFlags);
+
+    m_last = CommandOutcome();
+    const platform::CommandLine parsed = platform::parseCommandLine(commandLine);
+    if (!parsed.found)
+        return false;
+    auto process = platform::Process::start(parsed.executable, parsed.arguments, workingFolder);
+    if (!process)
+        return false;
+    m_last.started = true;
+    m_last.pid = process->pid();
+    m_last.ended = process->wait(waitTime < 0 ? -1 : qint64(waitTime));
+    m_last.exitCode = process->exitCode();
+    m_last.signal = process->terminationSignal();
+    return true;
+}
+
+} // namespace quillmer

@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <chrono>
+
+namespace quillmer::platform {
+
+// The printer queues installed on this machine. Every queue is a PostScript
+// printer whose port is a file: printing hands it a PDF spool, and the queue
+// writes the pages as PostScript into the file named.
+class InstalledPrinters
+{
+public:
+    virtual ~InstalledPrinters() = default;
+
+    // Each printer's device name, in list order.
+    virtual QStringList deviceNames() const = 0;
+
+    // Prints spoolPdf on the printer deviceName into outputFile as PostScript
+    // and removes the spool, whatever the outcome. An existing outputFile is
+    // replaced; it is complete when this returns. A failure leaves no output
+    // file and throws AppError 1004 (also for a printer that is not
+    // installed).
+    virtual void printToFile(const QString& deviceName, const QString& spoolPdf,
+                             const QString& outputFile, std::chrono::milliseconds timeLimit) = 0;
+};
+
+// The printers of registry.reg (the subkeys of
+// HKEY_LOCAL_MACHINE\SYSTEM\CurrentControlSet\Control\Print\Printers, each
+// name a device name). Their driver is Ghostscript's ps2write device; the
+// Ghostscript executable is the registry's SOFTWARE\GS "GSPath". The file is
+// read afresh on each call.
+class RegistryPrinters : public InstalledPrinters
+{
+public:
+    explicit RegistryPrinters(QString registryPath);
+
+    QStringList deviceNames() const override;
+    void printToFile(const QString& deviceName, const QString& spoolPdf, const QString& outputFile,
+                     std::chrono::milliseconds timeLimit) override;
+
+    static inline const QString PrintersKey =
+        QStringLiteral("SYSTEM\\CurrentControlSet\\Control\\Print\\Printers");
+
+private:
+    QString m_registryPath;
+};
+
+} // namespace quillmer::platform

@@ -1,0 +1,79 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <memory>
+#include <optional>
+#include <sys/types.h>
+
+namespace quillmer::platform {
+
+// A command line split the way CreateProcess splits one that comes without an
+// application name.
+struct CommandLine
+{
+    QString executable;    // the program to run, as found (or as written when none was found)
+    QStringList arguments; // the arguments after it, without the program itself
+    bool found = false;    // whether executable names an executable file
+};
+
+// Splits a command line:
+// - a first token in double quotes is the executable;
+// - otherwise each prefix that ends at a blank is tried in turn, shortest
+//   first, then the whole line, until one names an executable file, so that
+//   an unquoted path with spaces still works ("/opt/my tools/gs -q" finds
+//   "/opt/my tools/gs" when "/opt/my" is not a program);
+// - a name without a slash is looked up on PATH;
+// - the rest is split by splitArguments().
+CommandLine parseCommandLine(const QString& commandLine);
+
+// Splits argument text by the Windows rules: blanks separate arguments
+// outside double quotes; 2n backslashes before a quote give n backslashes and
+// the quote opens or closes quoting; 2n+1 backslashes before a quote give n
+// backslashes and a literal quote; other backslashes stand as they are; a
+// doubled quote inside quotes is a literal quote.
+QStringList splitArguments(const QString& text);
+
+// A started program. The program gets no shell, standard input and output on
+// /dev/null, standard error shared with this process, and no other open file
+// of this process. A Process that is destroyed while its program still runs
+// leaves it running and reaps it when it ends, so that it never stays a
+// zombie.
+class Process
+{
+public:
+    // Starts executable with arguments in workingFolder (empty: this
+    // process's current folder). Null when it cannot be started; errorCode
+    // then receives the errno.
+    static std::unique_ptr<Process> start(const QString& executable, const QStringList& arguments,
+                                          const QString& workingFolder, int* errorCode = nullptr);
+
+    ~Process();
+    Process(const Process&) = delete;
+    Process& operator=(const Process&) = delete;
+
+    pid_t pid() const { return m_pid; }
+
+    // Waits until the program ends or msecs have passed (-1: no limit).
+    // True when it has ended.
+    bool wait(qint64 msecs);
+    bool hasEnded() const { return m_ended; }
+    // The exit code, once the program has ended by exiting.
+    std::optional<int> exitCode() const;
+    // The signal that ended the program, or 0.
+    int terminationSignal() const;
+
+    // Sends a signal to the program (nothing once it has ended).
+    void signal(int sig);
+
+private:
+    explicit Process(pid_t pid);
+    bool reap(bool block);
+
+    pid_t m_pid;
+    int m_pidfd = -1;
+    bool m_ended = false;
+    int m_status = 0;
+};
+
+} // namespace quillmer::platform

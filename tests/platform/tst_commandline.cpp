@@ -1,0 +1,112 @@
+#include "platform/process.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace quillmer::platform;
+
+namespace {
+
+void writeScript(const QString& path, const QByteArray& body)
+{
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write("#!/bin/sh\n" + body);
+    f.close();
+    QVERIFY(f.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+}
+
+} // namespace
+
+class TestCommandLine : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void splitsArgumentsByTheWindowsRules_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QStringList>("expected");
+        QTest::newRow("blanks") << " a  b\tc " << QStringList{"a", "b", "c"};
+        QTest::newRow("quoted blank") << "\"a b\" c" << QStringList{"a b", "c"};
+        QTest::newRow("quote inside a token")
+            << "-sOutputFile=\"/tmp/x y/PdfFile.pdf\" -f"
+            << QStringList{"-sOutputFile=/tmp/x y/PdfFile.pdf", "-f"};
+        QTest::newRow("escaped quote") << "a\\\"b" << QStringList{"a\"b"};
+        QTest::newRow("2n backslashes, quote") << "a\\\\\"b c\"" << QStringList{"a\\b c"};
+        QTest::newRow("2n+1 backslashes, quote") << "a\\\\\\\"b" << QStringList{"a\\\"b"};
+        QTest::newRow("backslashes alone")
+            << "C:\\temp\\ x\\\\" << QStringList{"C:\\temp\\", "x\\\\"};
+        QTest::newRow("empty quoted argument") << "a \"\" b" << QStringList{"a", "", "b"};
+        QTest::newRow("doubled quote inside quotes") << "\"a\"\"b\"" << QStringList{"a\"b"};
+        QTest::newRow("nothing") << "   " << QStringList{};
+    }
+    void splitsArgumentsByTheWindowsRules()
+    {
+        QFETCH(QString, text);
+        QFETCH(QStringList, expected);
+        QCOMPARE(splitArguments(text), expected);
+    }
+
+    void findsTheExecutable()
+    {
+        QTemporaryDir dir;
+        QVERIFY(QDir(dir.path()).mkpath("Program Files/Ghost Script"));
+        const QString exe = dir.path() + "/Program Files/Ghost Script/gs run";
+        writeScript(exe, "exit 0\n");
+
+        // Unquoted with spaces: the shortest prefix that is a program wins.
+        CommandLine c = parseCommandLine(exe + " -dSAFER -sOutputFile=\"a b.pdf\"");
+        QVERIFY(c.found);
+        QCOMPARE(c.executable, exe);
+        QCOMPARE(c.arguments, (QStringList{"-dSAFER", "-sOutputFile=a b.pdf"}));
+
+        // Quoted: the text inside the quotes, even right before an argument.
+        c = parseCommandLine('"' + exe + "\"-q x");
+        QVERIFY(c.found);
+        QCOMPARE(c.executable, exe);
+        QCOMPARE(c.arguments, (QStringList{"-q", "x"}));
+
+        // A bare name is looked up on PATH.
+        c = parseCommandLine("sh -c true");
+        QVERIFY(c.found);
+        QVERIFY(c.executable.endsWith("/sh"));
+        QCOMPARE(c.arguments, (QStringList{"-c", "true"}));
+
+        // A folder or a file without the execute bit is no program.
+        c = parseCommandLine(dir.path() + "/Program Files/Ghost Script -x");
+        QVERIFY(!c.found);
+        QCOMPARE(c.executable, dir.path() + "/Program");
+        QFile plain(dir.filePath("plain"));
+        QVERIFY(plain.open(QIODevice::WriteOnly));
+        plain.close();
+        c = parseCommandLine(plain.fileName() + " x");
+        QVERIFY(!c.found);
+    }
+
+    void startsAndReaps()
+    {
+        QTemporaryDir dir;
+        writeScript(dir.filePath("exit"), "pwd > where; exit \"$1\"\n");
+        int error = -1;
+        auto p = Process::start(dir.filePath("exit"), {"7"}, dir.path(), &error);
+        QVERIFY(p);
+        QCOMPARE(error, 0);
+        QVERIFY(p->wait(-1));
+        QCOMPARE(p->exitCode(), std::optional<int>(7));
+        QCOMPARE(p->terminationSignal(), 0);
+        QFile where(dir.filePath("where"));
+        QVERIFY(where.open(QIODevice::ReadOnly));
+        QCOMPARE(where.readAll().trimmed(), QFile::encodeName(QDir(dir.path()).canonicalPath()));
+
+        // Missing program, missing working folder: not started.
+        QVERIFY(!Process::start(dir.filePath("nothing"), {}, dir.path(), &error));
+        QCOMPARE(error, ENOENT);
+        QVERIFY(!Process::start(dir.filePath("exit"), {"0"}, dir.filePath("no folder"), &error));
+        QVERIFY(error != 0);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCommandLine)
+#include "tst_commandline.moc"

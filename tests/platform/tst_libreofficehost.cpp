@@ -1,0 +1,428 @@
+#include "errors/apperror.h"
+#include "platform/libreofficehost.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QUrl>
+#include <cstdio>
+#include <functional>
+#include <future>
+#include <latch>
+#include <signal.h>
+#include <thread>
+#include <unistd.h>
+
+using namespace quillmer;
+using namespace quillmer::platform;
+
+namespace {
+
+const QString OfficeFolder = QStringLiteral("/usr/lib/libreoffice/program/");
+
+QString corpus(const QString& name)
+{
+    return QStringLiteral(QUILLMER_CORPUS "/") + name;
+}
+
+QByteArray checksum(const QString& path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    return QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256);
+}
+
+// A registry with two printers and Ghostscript.
+QString writeRegistry(const QTemporaryDir& dir)
+{
+    const QString path = dir.filePath("registry.reg");
+    QFile f(path);
+    f.open(QIODevice::WriteOnly);
+    f.write(
+        "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\GS]\n\"GSPath\"=\"/usr/bin/gs\"\n\n"
+        "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Office\\12.0\\Excel\\InstallRoot]\n"
+        "\"Path\"=\"/usr/lib/libreoffice/program/\"\n\n"
+        "[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\Quillmer]\n"
+        "\"Port\"=\"FILE:\"\n"
+        "[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\Other PS]\n");
+    return path;
+}
+
+// A process that is still there (a zombie has ended).
+bool processRuns(pid_t pid)
+{
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray text = stat.readAll();
+    const qsizetype close = text.lastIndexOf(')');
+    return close > 0 && text.size() > close + 2 && text[close + 2] != 'Z' && text[close + 2] != 'X';
+}
+
+// Office processes whose command line names the profile folder.
+QList<pid_t> officeProcessesUsing(const QString& profile)
+{
+    QList<pid_t> found;
+    const QByteArray needle = QUrl::fromLocalFile(profile).toEncoded();
+    for (const QString& entry : QDir("/proc").entryList(QDir::Dirs)) {
+        bool ok = false;
+        const pid_t pid = entry.toInt(&ok);
+        if (!ok)
+            continue;
+        QFile cmdline(QStringLiteral("/proc/%1/cmdline").arg(pid));
+        if (cmdline.open(QIODevice::ReadOnly) && cmdline.readAll().contains(needle) &&
+            processRuns(pid))
+            found << pid;
+    }
+    return found;
+}
+
+// Running office processes started by this process.
+QList<pid_t> childOfficeProcesses()
+{
+    QList<pid_t> found;
+    for (const QString& entry : QDir("/proc").entryList(QDir::Dirs)) {
+        bool ok = false;
+        const pid_t pid = entry.toInt(&ok);
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+        if (!ok || !stat.open(QIODevice::ReadOnly))
+            continue;
+        const QByteArray text = stat.readAll();
+        const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
+        if (fields.size() > 1 && fields[1].toInt() == ::getpid() && text.contains("soffice") &&
+            processRuns(pid))
+            found << pid;
+    }
+    return found;
+}
+
+template <typename F> qint32 errorNumber(F&& f)
+{
+    try {
+        f();
+    } catch (const AppError& e) {
+        return e.number();
+    }
+    return 0;
+}
+
+std::shared_ptr<InstalledPrinters> printersOf(const QString& registry)
+{
+    return std::make_shared<RegistryPrinters>(registry);
+}
+
+} // namespace
+
+class TestLibreOfficeHost : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    QString m_registry;
+    QString m_crashedProfile;
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_dir.isValid());
+        m_registry = writeRegistry(m_dir);
+    }
+
+    void readsTheInstallRootAndPrinters()
+    {
+        const RegistryFile reg = RegistryFile::load(m_registry);
+        QCOMPARE(LibreOfficeHost::programFolderFromRegistry(reg), OfficeFolder);
+        QCOMPARE(LibreOfficeHost::programFolderFromRegistry(RegistryFile()), QString());
+        QCOMPARE(RegistryPrinters(m_registry).deviceNames(), (QStringList{"Quillmer", "Other PS"}));
+    }
+
+    // The queue on its own: a spool it cannot print, or a printer that is not
+    // installed, fails with 1004; either way the spool and any earlier print
+    // file are gone, and no half-written file is left.
+    void printerQueueFailures()
+    {
+        RegistryPrinters printers(m_registry);
+        const QString spool = m_dir.filePath("spool.pdf");
+        const QString out = m_dir.filePath("queue.ps");
+        auto write = [](const QString& path, const QByteArray& data) {
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(data);
+        };
+        for (const QString& printer : {QString("Quillmer"), QString("Absent")}) {
+            write(spool, "not a PDF at all");
+            write(out, "%!PS an earlier print");
+            QCOMPARE(errorNumber([&] {
+                         printers.printToFile(printer, spool, out, std::chrono::seconds(60));
+                     }),
+                     err::ObjectDefined);
+            QVERIFY(!QFileInfo::exists(spool));
+            QVERIFY(!QFileInfo::exists(out));
+            QVERIFY(!QFileInfo::exists(out + ".part"));
+        }
+    }
+
+    void creationFailsWith429()
+    {
+        // No office at all.
+        QCOMPARE(errorNumber(
+                     [&] { LibreOfficeHost(m_dir.filePath("no office"), printersOf(m_registry)); }),
+                 err::CannotCreateObject);
+        // Something that is not an office and ends at once.
+        QTemporaryDir fake;
+        QFile bin(fake.filePath("soffice.bin"));
+        QVERIFY(bin.open(QIODevice::WriteOnly));
+        bin.write("#!/bin/sh\nexit 1\n");
+        bin.close();
+        bin.setPermissions(QFile::ReadOwner | QFile::ExeOwner);
+        QCOMPARE(errorNumber([&] { LibreOfficeHost(fake.path(), printersOf(m_registry)); }),
+                 err::CannotCreateObject);
+        // Something that never answers: the start-up time limit ends it.
+        bin.open(QIODevice::WriteOnly);
+        bin.write("#!/bin/sh\nexec sleep 600\n");
+        bin.close();
+        QCOMPARE(errorNumber([&] {
+                     LibreOfficeHost(fake.path(), printersOf(m_registry),
+                                     std::chrono::milliseconds(1500));
+                 }),
+                 err::CannotCreateObject);
+    }
+
+    // One instance meets the broken and hostile workbooks one after another;
+    // each fails with an error at once (never waits for an answer), the
+    // files stay as they were, and Quit leaves nothing running.
+    void refusesBadWorkbooks()
+    {
+        LibreOfficeHost host(OfficeFolder, printersOf(m_registry));
+        const pid_t pid = host.processId();
+        const QString profile = host.profileFolder();
+        QVERIFY(pid > 0);
+        QCOMPARE(officeProcessesUsing(profile), QList<pid_t>{pid});
+
+        const QStringList refused{
+            "bad/poi_password.xls", "bad/edr_Test_git_issue_242_xor_pwd_password.xls",
+            "bad/edr_Test_git_issue_5.xls", "bad/edr_TestFail_Binary.xls", "bad/cal_too_small.xls"};
+        QHash<QString, QByteArray> before;
+        for (const QString& name : refused)
+            before[name] = checksum(corpus(name));
+        for (const QString& name : refused) {
+            QCOMPARE(errorNumber([&] { host.WorkbooksOpen(corpus(name)); }), err::ObjectDefined);
+            QCOMPARE(host.processId(), pid); // still the same instance, usable
+        }
+        QCOMPARE(errorNumber([&] { host.WorkbooksOpen(m_dir.filePath("missing.xls")); }),
+                 err::ObjectDefined);
+        QCOMPARE(errorNumber([&] { host.ActiveWorkbook(); }), err::ObjectNotSet);
+
+        // An OOXML workbook under an .xls name opens by its content.
+        auto book = host.WorkbooksOpen(corpus("bad/edr_Test10x10.xlsx.xls"));
+        QCOMPARE(book->SheetCount(), qint16(1));
+        book->Close();
+
+        for (const QString& name : refused)
+            QCOMPARE(checksum(corpus(name)), before[name]);
+        host.Quit();
+        QCOMPARE(host.processId(), 0);
+        QVERIFY(!processRuns(pid));
+        QVERIFY(officeProcessesUsing(profile).isEmpty());
+        QVERIFY(!QFileInfo::exists(profile));
+        QCOMPARE(errorNumber([&] { host.WorkbooksOpen(corpus("xls/poi_SampleSS.xls")); }),
+                 hosterr::ServerUnavailable);
+        host.Quit(); // a second Quit does nothing
+    }
+
+    void sheetsPrintersAndValues()
+    {
+        LibreOfficeHost host(OfficeFolder, printersOf(m_registry));
+        auto book = host.WorkbooksOpen(corpus("xls/poi_SampleSS.xls"));
+        QCOMPARE(host.ActiveWorkbook(), book);
+        QCOMPARE(book->SheetCount(), qint16(3));
+        QCOMPARE(book->Sheets(1)->Name(), QString("First Sheet"));
+        QCOMPARE(book->Sheets(3)->Name(), QString("Sheet3"));
+        QCOMPARE(errorNumber([&] { book->Sheets(0); }), err::SubscriptOutOfRange);
+        QCOMPARE(errorNumber([&] { book->Sheets(4); }), err::SubscriptOutOfRange);
+
+        // The first installed printer is the active one; only installed
+        // printers can be chosen, also in "name on port" form.
+        QCOMPARE(host.ActivePrinter(), QString("Quillmer"));
+        host.setActivePrinter("Other PS");
+        QCOMPARE(host.ActivePrinter(), QString("Other PS"));
+        host.setActivePrinter("quillmer on FILE:");
+        QCOMPARE(host.ActivePrinter(), QString("Quillmer"));
+        QCOMPARE(errorNumber([&] { host.setActivePrinter("HP Color LaserJet 5/5M PS"); }),
+                 err::ObjectDefined);
+        QCOMPARE(host.ActivePrinter(), QString("Quillmer"));
+
+        // Values the application refuses.
+        auto setup = book->Sheets(1)->pageSetup();
+        QCOMPARE(errorNumber([&] { setup->setZoom(9); }), err::ObjectDefined);
+        QCOMPARE(errorNumber([&] { setup->setZoom(401); }), err::ObjectDefined);
+        QCOMPARE(errorNumber([&] { setup->setPaperSize(99); }), err::ObjectDefined);
+        QCOMPARE(errorNumber([&] { setup->setOrientation(3); }), err::ObjectDefined);
+        QCOMPARE(errorNumber([&] { setup->setPrintComments(2); }), err::ObjectDefined);
+        QCOMPARE(errorNumber([&] { setup->setPrintArea("no such range!"); }), err::ObjectDefined);
+        setup->setPrintArea("A1:B2");
+        setup->setPrintArea("");
+
+        const QString ps = m_dir.filePath("out.ps");
+        auto print = [&](OptionalArg from, OptionalArg to, OptionalArg printer,
+                         OptionalArg toFile) {
+            book->PrintOut(from, to, std::nullopt, std::nullopt, printer, toFile, std::nullopt,
+                           QVariant(ps));
+        };
+        QCOMPARE(errorNumber([&] { print({}, {}, QVariant("Nowhere"), QVariant(true)); }),
+                 err::ObjectDefined);
+        QCOMPARE(errorNumber([&] { print({}, {}, QVariant("Quillmer"), QVariant(false)); }),
+                 err::ObjectDefined);
+        QCOMPARE(errorNumber([&] { print(QVariant("two"), {}, {}, QVariant(true)); }),
+                 err::TypeMismatch);
+        QVERIFY(!QFileInfo::exists(ps));
+
+        // Pages From..To as texts; naming a printer makes it the active one.
+        host.setActivePrinter("Other PS");
+        print(QVariant("2"), QVariant("2"), QVariant("Quillmer"), QVariant(true));
+        QCOMPARE(host.ActivePrinter(), QString("Quillmer"));
+        QFile file(ps);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray text = file.readAll();
+        QVERIFY(text.startsWith("%!PS"));
+        QVERIFY(text.contains("\n%%Pages: 1\n"));
+        // The spool is gone.
+        QCOMPARE(QDir(host.profileFolder() + "/..").entryList({"*.pdf"}), QStringList());
+
+        book->Close();
+        QCOMPARE(errorNumber([&] { host.ActiveWorkbook(); }), err::ObjectNotSet);
+        QCOMPARE(errorNumber([&] { book->Sheets(1); }), err::ObjectNotSet);
+    }
+
+    // A call that does not come back within the time limit (the office is
+    // stopped) kills the instance and raises an error.
+    void timeLimitKillsAStuckInstance()
+    {
+        LibreOfficeHost host(OfficeFolder, printersOf(m_registry));
+        host.setTimeLimit(std::chrono::milliseconds(2000));
+        const pid_t pid = host.processId();
+        const QString profile = host.profileFolder();
+        QCOMPARE(::kill(pid, SIGSTOP), 0);
+        QCOMPARE(errorNumber([&] { host.WorkbooksOpen(corpus("xls/poi_SampleSS.xls")); }),
+                 hosterr::AutomationError);
+        QCOMPARE(host.processId(), 0);
+        QVERIFY(!processRuns(pid));
+        QVERIFY(officeProcessesUsing(profile).isEmpty());
+        QVERIFY(!QFileInfo::exists(profile));
+        QCOMPARE(errorNumber([&] { host.ActivePrinter(); }), hosterr::ServerUnavailable);
+    }
+
+    // The program crashes with an instance running: the instance goes too.
+    void instanceDiesWithTheProgram()
+    {
+        QProcess child;
+        child.start(QCoreApplication::applicationFilePath(), {"--crash-child", m_registry});
+        QVERIFY(child.waitForFinished(120000));
+        QCOMPARE(child.exitStatus(), QProcess::CrashExit);
+        const QList<QByteArray> lines = child.readAllStandardOutput().split('\n');
+        QVERIFY(lines.size() >= 2);
+        const pid_t pid = lines[0].toInt();
+        QVERIFY(pid > 0);
+        QTRY_VERIFY_WITH_TIMEOUT(!processRuns(pid), 30000);
+        m_crashedProfile = QString::fromUtf8(lines[1]);
+        QTRY_VERIFY_WITH_TIMEOUT(officeProcessesUsing(m_crashedProfile).isEmpty(), 30000);
+    }
+
+    // Two conversions at once in one program: separate instances and
+    // profiles, started together, and one does its whole work while the
+    // other holds a workbook open.
+    void twoConversionsAtOnce()
+    {
+        std::latch started(2);
+        std::promise<void> firstOpen, secondDone;
+        auto firstOpenFuture = firstOpen.get_future();
+        auto secondDoneFuture = secondDone.get_future();
+        QString profiles[2], errors[2];
+        const QString out[2] = {m_dir.filePath("first.ps"), m_dir.filePath("second.ps")};
+
+        // Each step of a conversion, with a hook before the print; a failure
+        // is kept and still releases the other thread.
+        auto convert = [&](int i, const QString& workbook, const std::function<void()>& beforePrint,
+                           const std::function<void()>& onFailure) {
+            bool arrived = false;
+            try {
+                LibreOfficeHost host(OfficeFolder, printersOf(m_registry));
+                profiles[i] = host.profileFolder();
+                arrived = true;
+                started.arrive_and_wait();
+                auto book = host.WorkbooksOpen(workbook);
+                beforePrint();
+                book->PrintOut({}, {}, {}, {}, QVariant("Quillmer"), QVariant(true), {},
+                               QVariant(out[i]));
+                book->Close();
+                host.Quit();
+            } catch (const AppError& e) {
+                errors[i] = e.description();
+                if (!arrived)
+                    started.count_down();
+                onFailure();
+            }
+        };
+        bool firstSignalled = false, secondSignalled = false;
+        std::thread first([&] {
+            convert(
+                0, corpus("xls/poi_SampleSS.xls"),
+                [&] {
+                    firstSignalled = true;
+                    firstOpen.set_value();
+                    secondDoneFuture.wait();
+                },
+                [&] {
+                    if (!firstSignalled)
+                        firstOpen.set_value();
+                });
+        });
+        std::thread second([&] {
+            convert(
+                1, corpus("xls/poi_chinese-provinces.xls"), [&] { firstOpenFuture.wait(); }, [] {});
+            secondSignalled = true;
+            secondDone.set_value();
+        });
+        first.join();
+        second.join();
+        QVERIFY(secondSignalled);
+        QCOMPARE(errors[0], QString());
+        QCOMPARE(errors[1], QString());
+        QVERIFY(profiles[0] != profiles[1]);
+        for (const QString& ps : out) {
+            QFile f(ps);
+            QVERIFY(f.open(QIODevice::ReadOnly));
+            QCOMPARE(f.read(4), QByteArray("%!PS"));
+        }
+        QVERIFY(officeProcessesUsing(profiles[0]).isEmpty());
+        QVERIFY(officeProcessesUsing(profiles[1]).isEmpty());
+        // The next instances cleared away what the crashed program left.
+        if (!m_crashedProfile.isEmpty())
+            QVERIFY(!QFileInfo::exists(QFileInfo(m_crashedProfile).path()));
+    }
+
+    // No office process of this test is left.
+    void cleanupTestCase() { QCOMPARE(childOfficeProcesses(), QList<pid_t>()); }
+};
+
+int main(int argc, char** argv)
+{
+    if (argc == 3 && qstrcmp(argv[1], "--crash-child") == 0) {
+        // Start an instance, say which, and crash.
+        QCoreApplication app(argc, argv);
+        LibreOfficeHost host(OfficeFolder,
+                             std::make_shared<RegistryPrinters>(QString::fromLocal8Bit(argv[2])));
+        std::printf("%d\n%s\n", int(host.processId()), qPrintable(host.profileFolder()));
+        std::fflush(stdout);
+        std::abort();
+    }
+    QCoreApplication app(argc, argv);
+    TestLibreOfficeHost test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_libreofficehost.moc"
