@@ -16,4 +16,15 @@ namespace quillmer::platform {
 // a file-size limit), leaving a truncated file behind.
 bool writeFileAtomically(const QString& path, const QByteArray& data);
 
+// Copies the file source over target with the same guarantee: the copy is
+// streamed into a new file in target's folder, flushed to disk and renamed
+// over target, so target is either the old file, untouched, or the whole
+// copy. A symbolic link at target is followed; an existing target keeps its
+// permissions. Throws AppError when any step fails, leaving no partial file:
+// 53 (File not found) when source cannot be read, 61 (Disk full), 70
+// (Permission denied: a read-only folder or file system), 76 (Path not
+// found: a missing folder), 75 (Path/File access error) for anything else;
+// the description names the file and the reason.
+void copyFileAtomically(const QString& source, const QString& target);
+
 } // namespace quillmer::platform

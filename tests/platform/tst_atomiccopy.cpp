@@ -1,0 +1,183 @@
+#include "errors/apperror.h"
+#include "platform/atomicfile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <csignal>
+#include <sys/resource.h>
+#include <unistd.h>
+
+using namespace quillmer;
+using namespace quillmer::platform;
+
+namespace {
+
+void writeAll(const QString& path, const QByteArray& data)
+{
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    QCOMPARE(f.write(data), data.size());
+}
+
+QByteArray readAll(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+bool run(const QString& program, const QStringList& arguments)
+{
+    QProcess p;
+    p.start(program, arguments);
+    return p.waitForFinished(-1) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+}
+
+// The number of the error a copy raises, 0 when it succeeds.
+qint32 copyError(const QString& source, const QString& target)
+{
+    try {
+        copyFileAtomically(source, target);
+    } catch (const AppError& e) {
+        return e.number();
+    }
+    return 0;
+}
+
+// Several buffers' worth of bytes that differ from one position to the next.
+QByteArray bigContent()
+{
+    QByteArray data(3 * 1024 * 1024 + 17, Qt::Uninitialized);
+    for (qsizetype i = 0; i < data.size(); ++i)
+        data[i] = char((i * 7 + i / 4096) & 0xff);
+    return data;
+}
+
+} // namespace
+
+class TestAtomicCopy : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    QByteArray m_content = bigContent();
+    QString m_source;
+
+private slots:
+    void initTestCase()
+    {
+        m_source = m_dir.filePath("source.pdf");
+        writeAll(m_source, m_content);
+    }
+
+    void copiesEveryByteAndLeavesNothingElse()
+    {
+        QTemporaryDir dir;
+        const QString target = dir.filePath("out.pdf");
+        QCOMPARE(copyError(m_source, target), 0);
+        QCOMPARE(readAll(target), m_content);
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"out.pdf"});
+    }
+
+    // An existing target is replaced and keeps its permissions; a link is
+    // followed and stays a link.
+    void replacesAnExistingTarget()
+    {
+        QTemporaryDir dir;
+        const QString target = dir.filePath("out.pdf");
+        writeAll(target, "old");
+        QVERIFY(QFile::setPermissions(target, QFile::ReadOwner | QFile::WriteOwner));
+        QCOMPARE(copyError(m_source, target), 0);
+        QCOMPARE(readAll(target), m_content);
+        QCOMPARE(QFile::permissions(target) & 0x7077, QFile::ReadOwner | QFile::WriteOwner);
+
+        const QString link = dir.filePath("link.pdf");
+        writeAll(dir.filePath("real.pdf"), "old");
+        QVERIFY(QFile::link(dir.filePath("real.pdf"), link));
+        QCOMPARE(copyError(m_source, link), 0);
+        QVERIFY(QFileInfo(link).isSymLink());
+        QCOMPARE(readAll(dir.filePath("real.pdf")), m_content);
+    }
+
+    void failuresLeaveTheOldTargetAndNoTemporaryFile()
+    {
+        QTemporaryDir dir;
+        QCOMPARE(copyError(dir.filePath("absent.pdf"), dir.filePath("out.pdf")), err::FileNotFound);
+        QCOMPARE(copyError(m_source, dir.filePath("no/such/folder/out.pdf")), err::PathNotFound);
+        QCOMPARE(copyError(m_source, QString()), err::PathNotFound);
+        // A folder in the target's place is not replaced.
+        QVERIFY(QDir().mkpath(dir.filePath("folder.pdf")));
+        QVERIFY(copyError(m_source, dir.filePath("folder.pdf")) != 0);
+        QVERIFY(QFileInfo(dir.filePath("folder.pdf")).isDir());
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList());
+    }
+
+    // A write that stops short (a file-size limit) is a full disk.
+    void shortWriteKeepsTheOldTarget()
+    {
+        QTemporaryDir dir;
+        const QString target = dir.filePath("out.pdf");
+        writeAll(target, "old");
+        std::signal(SIGXFSZ, SIG_IGN);
+        rlimit old{};
+        QCOMPARE(getrlimit(RLIMIT_FSIZE, &old), 0);
+        rlimit small = old;
+        small.rlim_cur = 100000;
+        QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
+        const qint32 error = copyError(m_source, target);
+        QCOMPARE(setrlimit(RLIMIT_FSIZE, &old), 0);
+        QCOMPARE(error, err::DiskFull);
+        QCOMPARE(readAll(target), QByteArray("old"));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"out.pdf"});
+    }
+
+    void fullDiskKeepsTheOldTarget()
+    {
+        if (geteuid() != 0)
+            QSKIP("mounting a small file system needs root");
+        QTemporaryDir dir;
+        const QString mount = dir.filePath("disk");
+        QVERIFY(QDir().mkpath(mount));
+        if (!run("mount", {"-t", "tmpfs", "-o", "size=1m", "tmpfs", mount}))
+            QSKIP("cannot mount a tmpfs here");
+        const QString target = mount + "/out.pdf";
+        writeAll(target, "old");
+        const qint32 error = copyError(m_source, target);
+        const QByteArray after = readAll(target);
+        const QStringList files = QDir(mount).entryList(QDir::Files | QDir::Hidden);
+        run("umount", {mount});
+        QCOMPARE(error, err::DiskFull);
+        QCOMPARE(after, QByteArray("old"));
+        QCOMPARE(files, QStringList{"out.pdf"});
+    }
+
+    void readOnlyFolderKeepsTheOldTarget()
+    {
+        QTemporaryDir dir;
+        const QString folder = dir.filePath("ro");
+        QVERIFY(QDir().mkpath(folder));
+        const QString target = folder + "/out.pdf";
+        writeAll(target, "old");
+        // Root ignores permission bits; the immutable attribute holds for root too.
+        const bool root = geteuid() == 0;
+        if (root) {
+            if (!run("chattr", {"+i", folder}))
+                QSKIP("chattr is not supported on this file system");
+        } else {
+            QVERIFY(QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner));
+        }
+        const qint32 error = copyError(m_source, target);
+        if (root)
+            run("chattr", {"-i", folder});
+        else
+            QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QCOMPARE(error, err::PermissionDenied);
+        QCOMPARE(readAll(target), QByteArray("old"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestAtomicCopy)
+#include "tst_atomiccopy.moc"
