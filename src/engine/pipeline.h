@@ -1,0 +1,134 @@
+#pragma once
+
+#include "engine/commandrunner.h"
+#include "engine/conversionoptions.h"
+#include "engine/ghostscript.h"
+#include "engine/scratchfolder.h"
+#include "errors/apperror.h"
+#include "errors/errorhandler.h"
+#include "errors/services.h"
+#include "platform/printers.h"
+#include "platform/spreadsheethost.h"
+#include "settings/probes.h"
+#include "settings/registry.h"
+
+#include <QString>
+#include <memory>
+
+namespace quillmer {
+
+// The job list as a conversion reports to it.
+class JobStatusSink
+{
+public:
+    virtual ~JobStatusSink() = default;
+    // Writes a status text into row (1-based); never fails.
+    virtual void UpdateListViewStatus(qint16 row, const QString& status) noexcept = 0;
+    // The text of the row's first column, the workbook's file name. Throws
+    // AppError when there is no such row.
+    virtual QString rowText(qint16 row) const = 0;
+};
+
+// The desktop shell's "open": hands a file to the program associated with
+// its type and does not wait. Whether that worked is not examined.
+class DocumentShell
+{
+public:
+    virtual ~DocumentShell() = default;
+    virtual void ShellOpen(const QString& path) = 0;
+};
+
+// Ends the whole program at once. The caller returns straight after it.
+class ProgramExit
+{
+public:
+    virtual ~ProgramExit() = default;
+    virtual void EndProgram() = 0;
+};
+
+// What the batch run calls for each job.
+class JobConverter
+{
+public:
+    virtual ~JobConverter() = default;
+    // Converts one job and reports its outcome in its row and in a message.
+    // An error raised inside the conversion's own error trap passes to the
+    // caller.
+    virtual void ConversionPipeline(const QString& sourcePath, const QString& targetPath,
+                                    qint16 row, qint16 sheetNumber) = 0;
+};
+
+// Everything a conversion works with, handed in by its owner.
+struct PipelineContext
+{
+    const ConversionOptionsSource& options; // read again at each step that uses them
+    JobStatusSink& jobs;
+    MessageBoxService& messages;
+    ErrorHandler& errors;
+    DocumentShell& shell;
+    ProgramExit& ender;
+    platform::SpreadsheetHostFactory& hosts;
+    const platform::InstalledPrinters& printers;
+    CommandRunner& runner;
+    const Registry& registry; // SOFTWARE\GS "GSPath"
+    VersionSource& version;
+    const ScratchFolder& scratch;
+};
+
+// One workbook to one PDF, the twenty steps of a conversion:
+//
+//  1 the Ghostscript path (GSPath, NULs removed);  2 none there: a message,
+//  then the program ends;  3 a new spreadsheet host;  4 open the workbook;
+//  5 take the sheet;  6 the scratch folder, locked for this conversion, with
+//  the files of any earlier one removed;  7 the Windows version name;
+//  8 the printer search;  9 an old Windows without its printer: a message,
+//  then close and quit (step 20);  10 keep ActivePrinter;  11-12 page set-up
+//  and print to PsFile.ps;  13 ActivePrinter back;  14 first Ghostscript
+//  run;  15 it did not start: "Failed";  16 a page range: the second run
+//  cuts it;  17 no PdfFile.pdf: "Failed";  18 copy to the target,
+//  "Completed" and the message;  19 open the PDF when asked;  20 close the
+//  workbook and quit the host.
+//
+// One error trap covers all steps: it releases the workbook and sets
+// "Failed"; error 429 makes a new host and resumes with the next step; any
+// other error quits the host, goes to HandleError as "frmMain:cmdBrowse" and
+// returns. An error inside the trap passes to the caller, and the host is
+// ended first: no spreadsheet process outlives a call, whatever happened.
+class ConversionEngine final : public JobConverter
+{
+public:
+    explicit ConversionEngine(const PipelineContext& context);
+    ~ConversionEngine() override;
+
+    void ConversionPipeline(const QString& sourcePath, const QString& targetPath, qint16 row,
+                            qint16 sheetNumber) override;
+
+    // The host of the conversion under way; none between calls.
+    platform::SpreadsheetHost* host() const { return m_host.get(); }
+
+    static inline const QString TrapLabel = QStringLiteral("frmMain:cmdBrowse");
+    static inline const QString OldWindowsPrinter = QStringLiteral("HP Color LaserJet 5/5M PS");
+    static QString missingConverterMessage()
+    {
+        return QStringLiteral("Converter is missing or corrupted. Please contact our Support Team.");
+    }
+    // The message for a missing printer on an old Windows: "98" has its own.
+    static QString missingPrinterMessage(const QString& versionName);
+    static QString failedMessage() { return QStringLiteral("Failed to create PDF."); }
+    static QString successMessage(const QString& rowText)
+    {
+        return rowText.toUpper() + QStringLiteral(" Converted Successfully.");
+    }
+
+private:
+    struct Call;
+    bool trap(const AppError& error, Call& call);
+    platform::SpreadsheetHost& liveHost() const;
+
+    PipelineContext m_context;
+    GhostscriptRuns m_ghostscript;
+    // The spreadsheet application of the conversion under way.
+    std::unique_ptr<platform::SpreadsheetHost> m_host;
+};
+
+} // namespace quillmer
