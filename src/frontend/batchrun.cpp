@@ -1,0 +1,117 @@
+#include "frontend/batchrun.h"
+
+#include "errors/trap.h"
+#include "frontend/optionrules.h"
+
+namespace quillmer {
+
+namespace {
+
+AppError noSuchRow(qint16 row)
+{
+    return AppError(err::SubscriptOutOfRange,
+                    QStringLiteral("Subscript out of range: the job list has no row %1").arg(row));
+}
+
+} // namespace
+
+QString JobListStatus::rowText(qint16 row) const
+{
+    if (row < 1 || row > m_list.count())
+        throw noSuchRow(row);
+    return m_list.job(row).fileName;
+}
+
+BatchRun::BatchRun(const BatchRunContext& context) : m_context(context) {}
+
+void BatchRun::cmdConvert_Click()
+{
+    using Box = ConvertBoxes::Box;
+    auto& c = m_context;
+    Trap trap(c.errors, TrapLabel);
+    // One statement under the trap. After a failure the pointer goes back to
+    // default; false when HandleError says the run must end.
+    const auto statement = [&](const std::function<void()>& f) {
+        const auto error = captureError(f);
+        if (!error)
+            return true;
+        const bool goOn = trap.report(*error);
+        captureError([&] { c.pointer.setDefault(); });
+        return goOn;
+    };
+    // A refused box: its message, the focus on it, the default pointer, and
+    // the run ends whatever happens on the way.
+    const auto refuse = [&](const QString& message, Box box) {
+        statement([&] { c.messages.show(message, MessageIcon::Information); }) &&
+            statement([&] { c.boxes.setFocus(box); }) &&
+            statement([&] { c.pointer.setDefault(); });
+    };
+
+    if (!statement([&] { c.pointer.setBusy(); }))
+        return;
+
+    bool passed = true;
+    if (!statement([&] { passed = IsNumeric(c.boxes.text(Box::From)); }))
+        return;
+    if (!passed)
+        return refuse(fromMessage(), Box::From);
+
+    if (!statement([&] { passed = IsNumeric(c.boxes.text(Box::To)); }))
+        return;
+    if (!passed)
+        return refuse(toMessage(), Box::To);
+
+    if (!statement([&] {
+            const QString adjust = c.boxes.text(Box::Adjust);
+            passed = IsNumeric(adjust) && !adjust.trimmed().isEmpty();
+        }))
+        return;
+    if (!passed)
+        return refuse(adjustMessage(), Box::Adjust);
+
+    if (!statement([&] {
+            const auto scale = toNumber(c.boxes.text(Box::Adjust));
+            passed = scale && *scale >= 10 && *scale <= 400;
+        }))
+        return;
+    if (!passed)
+        return refuse(rangeMessage(), Box::Adjust);
+
+    // A pair still waiting in the path boxes joins the list (or is refused
+    // as a duplicate); the boxes are emptied either way.
+    if (!statement([&] {
+            if (!c.paths.sourceText().isEmpty())
+                c.handlers.AddCompleteListView();
+        }))
+        return;
+    if (!statement([&] { c.paths.setSourceText(QString()); }))
+        return;
+    if (!statement([&] { c.paths.setTargetText(QString()); }))
+        return;
+
+    qint16 rowCount = 0;
+    if (!statement([&] { rowCount = c.list.count(); }))
+        return;
+    for (int number = 1; number <= rowCount; ++number) {
+        const qint16 row = qint16(number);
+        c.list.UpdateListViewStatus(row, JobStatus::Converting);
+        QString source, target;
+        bool read = false;
+        if (!statement([&] {
+                if (row > c.list.count())
+                    throw noSuchRow(row);
+                source = c.list.job(row).source;
+                target = c.list.job(row).target;
+                read = true;
+            }))
+            return;
+        if (!read)
+            continue;
+        if (!statement([&] { c.converter.ConversionPipeline(source, target, row, 1); }))
+            return;
+    }
+
+    statement([&] { c.pointer.setDefault(); });
+}
+
+} // namespace quillmer

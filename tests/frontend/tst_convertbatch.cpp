@@ -1,0 +1,167 @@
+// The whole road, from the Convert button to the PDFs, on real LibreOffice
+// and real Ghostscript.
+#include "convertboxes.h"
+#include "engine/pipeline.h"
+#include "frontend/batchrun.h"
+#include "platform/libreofficehost.h"
+#include "support/fakes.h"
+#include "support/officeprocesses.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QSizeF>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace quillmer;
+
+namespace {
+
+const QString ProgramRegistry = QStringLiteral(QUILLMER_PROGRAM_DIR "/registry.reg");
+
+QString corpus(const QString& name)
+{
+    return QStringLiteral(QUILLMER_CORPUS "/") + name;
+}
+
+QList<QSizeF> pageSizes(const QString& pdf)
+{
+    auto run = [](const QStringList& arguments) {
+        QProcess p;
+        p.start("pdfinfo", arguments);
+        p.waitForFinished(-1);
+        return QString::fromUtf8(p.readAllStandardOutput());
+    };
+    static const QRegularExpression pagesLine(R"(Pages:\s+(\d+))");
+    static const QRegularExpression sizeLine(R"(Page\s+\d+ size:\s+([\d.]+) x ([\d.]+) pts)");
+    QList<QSizeF> sizes;
+    const QString pages = pagesLine.match(run({pdf})).captured(1);
+    if (pages.isEmpty())
+        return sizes;
+    for (auto m = sizeLine.globalMatch(run({"-f", "1", "-l", pages, pdf})); m.hasNext();) {
+        const auto match = m.next();
+        sizes << QSizeF(match.captured(1).toDouble(), match.captured(2).toDouble());
+    }
+    return sizes;
+}
+
+bool near(const QSizeF& a, const QSizeF& b)
+{
+    return qAbs(a.width() - b.width()) <= 1 && qAbs(a.height() - b.height()) <= 1;
+}
+
+QByteArray checksum(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly)
+               ? QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256)
+               : QByteArray();
+}
+
+class RecordingShell : public DocumentShell
+{
+public:
+    void ShellOpen(const QString& path) override { opened << path; }
+    QStringList opened;
+};
+
+class RecordingExit : public ProgramExit
+{
+public:
+    void EndProgram() override { ++calls; }
+    int calls = 0;
+};
+
+struct PathBoxesInMemory : PathBoxes
+{
+    QString source, target;
+    QString sourceText() const override { return source; }
+    void setSourceText(const QString& t) override { source = t; }
+    QString targetText() const override { return target; }
+    void setTargetText(const QString& t) override { target = t; }
+};
+
+} // namespace
+
+class TestConvertBatch : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void cleanup() { QCOMPARE(test::ourOfficeProcesses(), QList<pid_t>()); }
+
+    // Good, corrupt, good: Completed, Failed, Completed; one message per
+    // good job in order (the corrupt one goes to HandleError, which shows
+    // nothing for it); the PDFs have the chosen paper and orientation.
+    void threeJobs()
+    {
+        QTemporaryDir dir;
+        FixedConversionOptions options;
+        options.options().paperSize = "Letter";
+        options.options().landscape = true;
+        options.options().openAfterConversion = 1;
+        JobList list;
+        JobListStatus status(list);
+        test::FakeMessageBox messages;
+        test::FakePointer pointer;
+        ErrorHandler errors(messages, pointer);
+        RecordingShell shell;
+        RecordingExit exit;
+        platform::LibreOfficeHostFactory hosts(ProgramRegistry);
+        platform::RegistryPrinters printers(ProgramRegistry);
+        ProcessCommandRunner runner;
+        Registry registry(ProgramRegistry);
+        NoWindowsVersion version;
+        ScratchFolder scratch(dir.filePath("cache"));
+        ConversionEngine engine(PipelineContext{options, status, messages, errors, shell, exit,
+                                                hosts, printers, runner, registry, version,
+                                                scratch});
+        test::Boxes boxes;
+        PathBoxesInMemory paths;
+        JobHandlers handlers(list, paths, messages, errors);
+        BatchRun run(
+            BatchRunContext{boxes, paths, list, handlers, engine, messages, pointer, errors});
+
+        const QString bad = corpus("bad/edr_TestFail_Binary.xls");
+        const QByteArray badBefore = checksum(bad);
+        const QStringList targets{dir.filePath("sample.pdf"), dir.filePath("broken.pdf"),
+                                  dir.filePath("unicode.pdf")};
+        list.append(corpus("xls/poi_SampleSS.xls"), targets[0]);
+        list.append(bad, targets[1]);
+        // The third waits in the path boxes.
+        paths.source = corpus("xls/edr_TestUnicodeChars.xls");
+        paths.target = targets[2];
+
+        run.cmdConvert_Click();
+
+        QCOMPARE(list.count(), qint16(3));
+        QCOMPARE(list.job(1).status, JobStatus::Completed);
+        QCOMPARE(list.job(2).status, JobStatus::Failed);
+        QCOMPARE(list.job(3).status, JobStatus::Completed);
+        QCOMPARE(messages.texts(), (QStringList{"POI_SAMPLESS.XLS Converted Successfully.",
+                                                "EDR_TESTUNICODECHARS.XLS Converted Successfully."}));
+        QCOMPARE(shell.opened, (QStringList{targets[0], targets[2]}));
+        QCOMPARE(exit.calls, 0);
+        QVERIFY(!pointer.busy);
+        QCOMPARE(paths.source, QString());
+
+        // Letter is 612 x 792 points; the first sheet is landscape, the
+        // second sheet of the sample keeps its own portrait set-up.
+        const QList<QSizeF> sample = pageSizes(targets[0]);
+        QCOMPARE(sample.size(), 2);
+        QVERIFY(near(sample[0], QSizeF(792, 612)));
+        QVERIFY(sample[1].width() < sample[1].height());
+        const QList<QSizeF> unicode = pageSizes(targets[2]);
+        QCOMPARE(unicode.size(), 1);
+        QVERIFY(near(unicode[0], QSizeF(792, 612)));
+        QVERIFY(!QFile::exists(targets[1]));
+        QCOMPARE(checksum(bad), badBefore);
+        QVERIFY(!QFile::exists(scratch.pdfTempFile()));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestConvertBatch)
+#include "tst_convertbatch.moc"
