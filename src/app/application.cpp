@@ -44,8 +44,10 @@ void Application::ShowMainWindow()
 {
     if (!m_main) {
         m_main = std::make_unique<ui::FrmMain>(ui::MainWindowContext{
-            m_programFolder, m_startup, m_messages, m_pointer, m_errors, m_shell, m_ender});
+            m_programFolder, m_startup, m_messages, m_pointer, m_errors, m_shell, m_ender,
+            m_settings, m_dialogs});
         m_messages.setParent(m_main.get());
+        m_dialogs.setParent(m_main.get());
     }
     m_main->show();
 }

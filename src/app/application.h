@@ -9,6 +9,7 @@
 #include "ui/frmmain.h"
 #include "ui/links.h"
 #include "ui/programend.h"
+#include "ui/qtfiledialog.h"
 #include "ui/qtservices.h"
 
 #include <QString>
@@ -45,6 +46,7 @@ private:
     std::unique_ptr<platform::WindowFinder> m_finder;
     ui::DesktopShellOpener m_shell;
     ui::ProcessEnder m_ender;
+    ui::QtFileDialog m_dialogs;
     std::unique_ptr<FrmSplash> m_splash;
     std::unique_ptr<ui::FrmMain> m_main;
 };

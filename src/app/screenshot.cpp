@@ -6,6 +6,7 @@
 // scripts/screenshot.sh runs it under Xvfb.
 #include "app/frmsplash.h"
 #include "ui/frmmain.h"
+#include "ui/qtfiledialog.h"
 #include "ui/qtservices.h"
 
 #include <QApplication>
@@ -67,8 +68,11 @@ int main(int argc, char* argv[])
     StartupSettings startup;
     NoShell shell;
     NoEnd ender;
+    SettingsFile settings(programFolder, messages, errors);
+    settings.CheckSettingsFile();
+    ui::QtFileDialog dialogs;
     ui::FrmMain main(ui::MainWindowContext{programFolder, startup, messages, pointer, errors, shell,
-                                           ender});
+                                           ender, settings, dialogs});
     if (!save(main, out.filePath(QStringLiteral("main-window.png"))))
         return 1;
     main.hide();

@@ -86,7 +86,11 @@ QVariant JobList::data(const QModelIndex& index, int role) const
 
 QVariant JobList::headerData(int section, Qt::Orientation orientation, int role) const
 {
-    if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
+    if (orientation != Qt::Horizontal)
+        return {};
+    if (role == Qt::UserRole)
+        return columnKey(section);
+    if (role != Qt::DisplayRole)
         return {};
     switch (section) {
     case FileNameColumn: return QStringLiteral("Excel File");

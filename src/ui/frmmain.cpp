@@ -1,5 +1,7 @@
 #include "ui/frmmain.h"
 
+#include "ui/pathboxes.h"
+
 #include "errors/trap.h"
 #include "ui/activation.h"
 #include "ui/controls.h"
@@ -19,7 +21,6 @@
 #include <QRadioButton>
 #include <QScreen>
 #include <QShortcut>
-#include <QStandardItemModel>
 #include <QTreeView>
 
 namespace quillmer::ui {
@@ -133,6 +134,12 @@ FrmMain::FrmMain(const MainWindowContext& context, QWidget* parent)
     setFixedSize(658, 460);
     setWindowFlag(Qt::WindowMaximizeButtonHint, false);
     createControls();
+    m_pathBoxes = std::make_unique<LineEditPathBoxes>(txtfilepath, txtfilepathOutput);
+    m_jobHandlers = std::make_unique<JobHandlers>(*m_jobList, *m_pathBoxes, m_context.messages,
+                                                  m_context.errors);
+    m_selection = std::make_unique<SourceTargetSelection>(
+        *m_pathBoxes, m_context.dialogs, m_context.messages, m_context.errors, m_context.settings,
+        m_context.startup, m_context.programFolder);
     wireControls();
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
@@ -180,17 +187,8 @@ void FrmMain::createControls()
     lvwGeneral->setUniformRowHeights(true);
     lvwGeneral->setEditTriggers(QAbstractItemView::NoEditTriggers);
     lvwGeneral->setSelectionBehavior(QAbstractItemView::SelectRows);
-    lvwGeneralModel = new QStandardItemModel(0, 4, lvwGeneral);
-    const QStringList keys = {QStringLiteral("flName"), QStringLiteral("source"),
-                              QStringLiteral("detination"), QStringLiteral("status")};
-    const QStringList headers = {QStringLiteral("Excel File"), QStringLiteral("Source Location"),
-                                 QStringLiteral("Target Location"), QStringLiteral("Status")};
-    for (int c = 0; c < 4; ++c) {
-        auto* header = new QStandardItem(headers[c]);
-        header->setData(keys[c], Qt::UserRole);
-        lvwGeneralModel->setHorizontalHeaderItem(c, header);
-    }
-    lvwGeneral->setModel(lvwGeneralModel);
+    m_jobList = new JobList(this);
+    lvwGeneral->setModel(m_jobList);
     lvwGeneral->setColumnWidth(0, 110);
     lvwGeneral->setColumnWidth(1, 195);
     lvwGeneral->setColumnWidth(2, 195);

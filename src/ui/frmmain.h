@@ -1,13 +1,21 @@
 #pragma once
 
+#include "engine/conversionoptions.h"
 #include "errors/errorhandler.h"
 #include "errors/services.h"
+#include "jobs/filedialog.h"
+#include "jobs/jobhandlers.h"
+#include "jobs/joblist.h"
+#include "jobs/selection.h"
+#include "settings/settingsfile.h"
 #include "settings/startupsettings.h"
 #include "ui/links.h"
 #include "ui/programend.h"
 
 #include <QString>
 #include <QWidget>
+
+#include <memory>
 
 class QCheckBox;
 class QComboBox;
@@ -16,7 +24,6 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
-class QStandardItemModel;
 class QTreeView;
 
 namespace quillmer::ui {
@@ -35,6 +42,8 @@ struct MainWindowContext
     ErrorHandler& errors;
     ShellOpener& shell;
     ProgramEnder& ender;
+    SettingsFile& settings;     // SETTINGS.INI, where the Browse buttons remember
+    FileDialogService& dialogs; // the open and save dialogs
 };
 
 // frmMain, the program's one working window. It builds its controls as
@@ -43,7 +52,7 @@ struct MainWindowContext
 // ends. The behaviour of the job list, the file choice, the options and the
 // conversion lives in their own libraries; the handlers below hand over to
 // them.
-class FrmMain : public QWidget
+class FrmMain : public QWidget, public ConversionOptionsSource
 {
     Q_OBJECT
 public:
@@ -60,6 +69,13 @@ public:
 
     static QString exitQuestion();
 
+    // The job list the window shows; the only store of jobs.
+    JobList& jobList() { return *m_jobList; }
+    // The options as the controls show them now.
+    ConversionOptions currentOptions() const override;
+    // A check box's value: 0 clear, 1 ticked, 2 greyed.
+    static int checkValue(const QCheckBox* box);
+
 protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
@@ -71,22 +87,22 @@ protected:
     void Form_QueryUnload(QCloseEvent* event);
     void Form_Unload();
 
-    // Source and target selection fills these two.
-    virtual void cmdSelectFile_Click() {}
-    virtual void cmdBrowseOutput_Click() {}
-    // The job list fills these two.
-    virtual void cmdAddToList_Click() {}
-    virtual void cmdClearList_Click() {}
+    // The Browse buttons (source and target selection).
+    virtual void cmdSelectFile_Click();
+    virtual void cmdBrowseOutput_Click();
+    // The job list's buttons.
+    virtual void cmdAddToList_Click();
+    virtual void cmdClearList_Click();
     // The batch run fills this one.
     virtual void cmdConvert_Click() {}
-    // The conversion options and page-range rules fill these. The load and
-    // activate sequences raise the three click handlers as a user's click
-    // would. A key handler drops the character by setting the code to 0.
-    virtual void chkAllPages_Click() {}
-    virtual void chkFromTo_Click() {}
-    virtual void chkOpenDocEditing_Click() {}
-    virtual void txtFrom_KeyPress(qint16& keyAscii) { Q_UNUSED(keyAscii); }
-    virtual void txtTo_KeyPress(qint16& keyAscii) { Q_UNUSED(keyAscii); }
+    // The page-range and open-after options. The load and activate sequences
+    // raise the three click handlers as a user's click would. A key handler
+    // drops the character by setting the code to 0.
+    virtual void chkAllPages_Click();
+    virtual void chkFromTo_Click();
+    virtual void chkOpenDocEditing_Click();
+    virtual void txtFrom_KeyPress(qint16& keyAscii);
+    virtual void txtTo_KeyPress(qint16& keyAscii);
 
     void cmdExit_Click();
     void cmdHelp_Click();
@@ -112,7 +128,6 @@ protected:
     QPushButton* cmdAddToList = nullptr;
     QPushButton* cmdClearList = nullptr;
     QTreeView* lvwGeneral = nullptr;
-    QStandardItemModel* lvwGeneralModel = nullptr; // until the job list brings its own
     QGroupBox* Frame1 = nullptr;
     QRadioButton* optPotrait = nullptr;
     QRadioButton* optLandscape = nullptr;
@@ -148,6 +163,10 @@ private:
     QWidget* control(const char* name);
 
     bool m_loaded = false;
+    JobList* m_jobList = nullptr; // a child of the window
+    std::unique_ptr<PathBoxes> m_pathBoxes;
+    std::unique_ptr<JobHandlers> m_jobHandlers;
+    std::unique_ptr<SourceTargetSelection> m_selection;
 };
 
 } // namespace quillmer::ui

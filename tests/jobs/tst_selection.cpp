@@ -12,20 +12,6 @@ using namespace quillmer;
 
 namespace {
 
-// Answers the file dialogs with scripted paths; nothing means Cancel.
-struct FakeDialogs : FileDialogService
-{
-    std::deque<std::optional<QString>> answers;
-    QList<FileDialogRequest> asked;
-    std::optional<QString> ask(const FileDialogRequest& request) override
-    {
-        asked << request;
-        auto a = answers.front();
-        answers.pop_front();
-        return a;
-    }
-};
-
 QByteArray readAll(const QString& path)
 {
     QFile f(path);
@@ -36,7 +22,7 @@ struct Fixture
 {
     QTemporaryDir dir;
     test::Boxes boxes;
-    FakeDialogs dialogs;
+    test::FakeFileDialog dialogs;
     test::FakeMessageBox box;
     test::FakePointer pointer;
     ErrorHandler errors{box, pointer};

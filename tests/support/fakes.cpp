@@ -34,4 +34,14 @@ void FakePointer::setDefault()
     busy = false;
 }
 
+std::optional<QString> FakeFileDialog::ask(const FileDialogRequest& request)
+{
+    asked.append(request);
+    if (answers.empty())
+        return std::nullopt;
+    auto answer = answers.front();
+    answers.pop_front();
+    return answer;
+}
+
 } // namespace quillmer::test

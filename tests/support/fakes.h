@@ -1,6 +1,7 @@
 #pragma once
 
 #include "errors/services.h"
+#include "jobs/filedialog.h"
 
 #include <QList>
 #include <QString>
@@ -41,6 +42,17 @@ public:
     int busyCalls = 0;
     int defaultCalls = 0;
     bool failing = false;
+};
+
+// Answers file dialogs with scripted paths (nothing is Cancel) and
+// remembers what they were asked to show.
+class FakeFileDialog : public FileDialogService
+{
+public:
+    std::optional<QString> ask(const FileDialogRequest& request) override;
+
+    std::deque<std::optional<QString>> answers; // Cancel once they run out
+    QList<FileDialogRequest> asked;
 };
 
 } // namespace quillmer::test

@@ -18,7 +18,6 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalSpy>
-#include <QStandardItemModel>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTreeView>
@@ -36,7 +35,7 @@ struct Rig
 
     ui::MainWindowContext context()
     {
-        return {folder, startup, *messages, pointer, errors, shell, ender};
+        return {folder, startup, *messages, pointer, errors, shell, ender, settings, dialogs};
     }
 
     QString folder;
@@ -47,6 +46,8 @@ struct Rig
     StartupSettings startup;
     test::RecordingShell shell;
     test::RecordingEnder ender;
+    SettingsFile settings{folder, box, errors};
+    test::FakeFileDialog dialogs;
 };
 
 // A main window that records the handlers other parts of the program fill.
@@ -563,9 +564,7 @@ private slots:
         rig.box.answers = {yes ? MessageAnswer::Yes : MessageAnswer::No};
         ui::FrmMain window(rig.context());
         QVERIFY(showAndActivate(window));
-        auto* jobs = qobject_cast<QStandardItemModel*>(child<QTreeView>(window, "lvwGeneral")->model());
-        jobs->appendRow({new QStandardItem("Book1.xls"), new QStandardItem("/a/Book1.xls"),
-                         new QStandardItem("/a/Book1.pdf"), new QStandardItem()});
+        window.jobList().append(QStringLiteral("/a/Book1.xls"), QStringLiteral("/a/Book1.pdf"));
         child<QLineEdit>(window, "txtfilepath")->setText(QStringLiteral("/a/Book2.xls"));
 
         if (fromCloseBox)
@@ -580,7 +579,7 @@ private slots:
         QCOMPARE(rig.ender.ends, yes ? 1 : 0);
         if (!yes) {
             QVERIFY(window.isVisible());
-            QCOMPARE(jobs->rowCount(), 1);
+            QCOMPARE(window.jobList().rowCount(), 1);
             QCOMPARE(child<QLineEdit>(window, "txtfilepath")->text(), QStringLiteral("/a/Book2.xls"));
         }
         QCOMPARE(rig.pointer.defaultCalls, 0); // nothing reached the error handler
