@@ -14,7 +14,8 @@ Application::Application(QString programFolder)
     : m_programFolder(std::move(programFolder)), m_errors(m_messages, m_pointer),
       m_settings(m_programFolder, m_messages, m_errors),
       m_registry(m_programFolder + QStringLiteral("/registry.reg")),
-      m_finder(platform::openDesktopWindowFinder(QGuiApplication::platformName()))
+      m_finder(platform::openDesktopWindowFinder(QGuiApplication::platformName())),
+      m_conversion(m_programFolder + QStringLiteral("/registry.reg"))
 {
 }
 
@@ -45,7 +46,7 @@ void Application::ShowMainWindow()
     if (!m_main) {
         m_main = std::make_unique<ui::FrmMain>(ui::MainWindowContext{
             m_programFolder, m_startup, m_messages, m_pointer, m_errors, m_shell, m_ender,
-            m_settings, m_dialogs});
+            m_settings, m_dialogs, m_conversion.services()});
         m_messages.setParent(m_main.get());
         m_dialogs.setParent(m_main.get());
     }

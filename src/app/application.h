@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/frmsplash.h"
+#include "engine/conversionservices.h"
 #include "errors/errorhandler.h"
 #include "platform/windowfinder.h"
 #include "settings/registry.h"
@@ -47,6 +48,7 @@ private:
     ui::DesktopShellOpener m_shell;
     ui::ProcessEnder m_ender;
     ui::QtFileDialog m_dialogs;
+    InstalledConversionServices m_conversion;
     std::unique_ptr<FrmSplash> m_splash;
     std::unique_ptr<ui::FrmMain> m_main;
 };

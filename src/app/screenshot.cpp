@@ -11,6 +11,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <cstdio>
@@ -71,8 +72,11 @@ int main(int argc, char* argv[])
     SettingsFile settings(programFolder, messages, errors);
     settings.CheckSettingsFile();
     ui::QtFileDialog dialogs;
+    QTemporaryDir cache;
+    InstalledConversionServices conversion(programFolder + QStringLiteral("/registry.reg"),
+                                           cache.path());
     ui::FrmMain main(ui::MainWindowContext{programFolder, startup, messages, pointer, errors, shell,
-                                           ender, settings, dialogs});
+                                           ender, settings, dialogs, conversion.services()});
     if (!save(main, out.filePath(QStringLiteral("main-window.png"))))
         return 1;
     main.hide();

@@ -140,6 +140,7 @@ FrmMain::FrmMain(const MainWindowContext& context, QWidget* parent)
     m_selection = std::make_unique<SourceTargetSelection>(
         *m_pathBoxes, m_context.dialogs, m_context.messages, m_context.errors, m_context.settings,
         m_context.startup, m_context.programFolder);
+    createConversion();
     wireControls();
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());

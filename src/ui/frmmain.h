@@ -1,8 +1,11 @@
 #pragma once
 
 #include "engine/conversionoptions.h"
+#include "engine/conversionservices.h"
+#include "engine/pipeline.h"
 #include "errors/errorhandler.h"
 #include "errors/services.h"
+#include "frontend/batchrun.h"
 #include "jobs/filedialog.h"
 #include "jobs/jobhandlers.h"
 #include "jobs/joblist.h"
@@ -44,6 +47,7 @@ struct MainWindowContext
     ProgramEnder& ender;
     SettingsFile& settings;     // SETTINGS.INI, where the Browse buttons remember
     FileDialogService& dialogs; // the open and save dialogs
+    ConversionServices conversion; // what the Convert button drives
 };
 
 // frmMain, the program's one working window. It builds its controls as
@@ -93,8 +97,8 @@ protected:
     // The job list's buttons.
     virtual void cmdAddToList_Click();
     virtual void cmdClearList_Click();
-    // The batch run fills this one.
-    virtual void cmdConvert_Click() {}
+    // The batch run: converts every job of the list.
+    virtual void cmdConvert_Click();
     // The page-range and open-after options. The load and activate sequences
     // raise the three click handlers as a user's click would. A key handler
     // drops the character by setting the code to 0.
@@ -153,6 +157,7 @@ protected:
 
 private:
     void createControls();
+    void createConversion();
     void wireControls();
     // Setting a value in code raises the click handler, as a click would.
     void selectOption(QRadioButton* option);
@@ -167,6 +172,13 @@ private:
     std::unique_ptr<PathBoxes> m_pathBoxes;
     std::unique_ptr<JobHandlers> m_jobHandlers;
     std::unique_ptr<SourceTargetSelection> m_selection;
+    // The Convert button's batch run and the conversion it calls per job.
+    std::unique_ptr<ConvertBoxes> m_convertBoxes;
+    std::unique_ptr<JobStatusSink> m_jobStatus;
+    std::unique_ptr<DocumentShell> m_documentShell;
+    std::unique_ptr<ProgramExit> m_programExit;
+    std::unique_ptr<ConversionEngine> m_engine;
+    std::unique_ptr<BatchRun> m_batchRun;
 };
 
 } // namespace quillmer::ui

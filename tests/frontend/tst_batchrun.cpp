@@ -133,7 +133,7 @@ private slots:
 
     void scaleLimitsPass()
     {
-        for (const QString& scale : {"10", "400", " 250 "}) {
+        for (const char* scale : {"10", "400", " 250 "}) {
             Rig rig;
             rig.boxes.texts[Box::Adjust] = scale;
             rig.list.append("/w/Book1.xls", "/w/Book1.pdf");

@@ -35,7 +35,8 @@ struct Rig
 
     ui::MainWindowContext context()
     {
-        return {folder, startup, *messages, pointer, errors, shell, ender, settings, dialogs};
+        return {folder, startup,  *messages, pointer, errors,
+                shell,  ender,    settings,  dialogs, conversion.services()};
     }
 
     QString folder;
@@ -48,6 +49,8 @@ struct Rig
     test::RecordingEnder ender;
     SettingsFile settings{folder, box, errors};
     test::FakeFileDialog dialogs;
+    QTemporaryDir cache;
+    InstalledConversionServices conversion{builtFolder + "/registry.reg", cache.path()};
 };
 
 // A main window that records the handlers other parts of the program fill.

@@ -35,6 +35,8 @@ struct Rig
     test::RecordingShell shell;
     test::RecordingEnder ender;
     test::FakeFileDialog dialogs;
+    InstalledConversionServices conversion{QStringLiteral(QUILLMER_PROGRAM_DIR "/registry.reg"),
+                                           dir.path()};
 
     explicit Rig(const QByteArray& ini = "[SETTINGS]\r\nOPENFILE=1\r\n")
     {
@@ -47,7 +49,8 @@ struct Rig
     }
     ui::MainWindowContext context()
     {
-        return {dir.path(), startup, box, pointer, errors, shell, ender, settings, dialogs};
+        return {dir.path(), startup, box,     pointer, errors,
+                shell,      ender,   settings, dialogs, conversion.services()};
     }
     QByteArray ini() const
     {

@@ -1,0 +1,38 @@
+#include "ui/conversionlinks.h"
+
+#include "errors/apperror.h"
+
+#include <QLineEdit>
+#include <QUrl>
+
+namespace quillmer::ui {
+
+QLineEdit* LineEditConvertBoxes::edit(Box box) const
+{
+    switch (box) {
+    case Box::From: return m_from;
+    case Box::To: return m_to;
+    case Box::Adjust: break;
+    }
+    return m_adjust;
+}
+
+QString LineEditConvertBoxes::text(Box box) const
+{
+    return edit(box)->text();
+}
+
+void LineEditConvertBoxes::setFocus(Box box)
+{
+    QLineEdit* e = edit(box);
+    if (!e->isEnabled() || !e->isVisibleTo(e->window()))
+        throw AppError(err::InvalidCall);
+    e->setFocus(Qt::OtherFocusReason);
+}
+
+void ShellDocument::ShellOpen(const QString& path)
+{
+    m_shell.open(QUrl::fromLocalFile(path)); // whether the desktop took it is not examined
+}
+
+} // namespace quillmer::ui

@@ -1,0 +1,203 @@
+// The Convert button of the real main window, as a person uses it: the
+// checks with their focus moves, and three workbooks typed into the path
+// boxes and converted by real LibreOffice and Ghostscript.
+#include "frontend/batchrun.h"
+#include "support/fakes.h"
+#include "support/officeprocesses.h"
+#include "uifakes.h"
+
+#include "ui/frmmain.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFile>
+#include <QLineEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QRegularExpression>
+#include <QSizeF>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTreeView>
+
+using namespace quillmer;
+
+namespace {
+
+struct Rig
+{
+    QTemporaryDir dir;
+    test::FakeMessageBox box;
+    test::FakePointer pointer;
+    ErrorHandler errors{box, pointer};
+    SettingsFile settings{dir.path(), box, errors};
+    StartupSettings startup;
+    test::RecordingShell shell;
+    test::RecordingEnder ender;
+    test::FakeFileDialog dialogs;
+    InstalledConversionServices conversion{QStringLiteral(QUILLMER_PROGRAM_DIR "/registry.reg"),
+                                           dir.filePath("cache")};
+
+    Rig()
+    {
+        QFile f(dir.filePath(QStringLiteral("SETTINGS.INI")));
+        if (f.open(QIODevice::WriteOnly))
+            f.write("[SETTINGS]\r\nOPENFILE=1\r\n");
+        f.close();
+        settings.CheckSettingsFile();
+        startup = LoadStartupSettings(settings, dir.path());
+    }
+    ui::MainWindowContext context()
+    {
+        return {dir.path(), startup, box,     pointer, errors,
+                shell,      ender,   settings, dialogs, conversion.services()};
+    }
+};
+
+template <typename T>
+T* child(QWidget& window, const char* name)
+{
+    T* found = window.findChild<T*>(QLatin1String(name));
+    if (!found)
+        qFatal("no control %s", name);
+    return found;
+}
+
+struct Window
+{
+    ui::FrmMain main;
+    explicit Window(Rig& rig) : main(rig.context())
+    {
+        main.show();
+        if (!QTest::qWaitForWindowActive(&main))
+            qWarning("the main window did not become active");
+    }
+    QLineEdit* box(const char* name) { return child<QLineEdit>(main, name); }
+    void click(const char* name)
+    {
+        auto* button = child<QAbstractButton>(main, name);
+        const bool choice = qobject_cast<QCheckBox*>(button) || qobject_cast<QRadioButton*>(button);
+        const QPoint at = choice ? QPoint(6, button->height() / 2) : button->rect().center();
+        QTest::mouseClick(button, Qt::LeftButton, {}, at);
+    }
+    void retype(const char* name, const QString& text)
+    {
+        QLineEdit* edit = box(name);
+        edit->setFocus();
+        edit->selectAll();
+        QTest::keyClick(edit, Qt::Key_Backspace);
+        QTest::keyClicks(edit, text);
+    }
+    QString cell(int row, int column)
+    {
+        auto* model = child<QTreeView>(main, "lvwGeneral")->model();
+        return model->data(model->index(row, column)).toString();
+    }
+    int rows() { return child<QTreeView>(main, "lvwGeneral")->model()->rowCount(); }
+};
+
+QList<QSizeF> pageSizes(const QString& pdf)
+{
+    QProcess p;
+    p.start("pdfinfo", {pdf});
+    p.waitForFinished(-1);
+    const QString info = QString::fromUtf8(p.readAllStandardOutput());
+    static const QRegularExpression pages(R"(Pages:\s+(\d+))");
+    static const QRegularExpression size(R"(Page size:\s+([\d.]+) x ([\d.]+) pts)");
+    QList<QSizeF> out;
+    const auto m = size.match(info);
+    if (m.hasMatch())
+        for (int i = pages.match(info).captured(1).toInt(); i > 0; --i)
+            out << QSizeF(m.captured(1).toDouble(), m.captured(2).toDouble());
+    return out;
+}
+
+} // namespace
+
+class TestMainWindowConvert : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void cleanup() { QCOMPARE(test::ourOfficeProcesses(), QList<pid_t>()); }
+
+    // A refused scale puts the focus in its box. With "All Pages" the page
+    // boxes are disabled: an empty first page is still refused, and the
+    // focus stays where it was.
+    void refusalsAndTheFocus()
+    {
+        Rig rig;
+        Window w(rig);
+        w.click("chkFromTo");
+        w.retype("txtAdjust", "9");
+        w.click("cmdConvert");
+        QCOMPARE(rig.box.texts(), QStringList{BatchRun::rangeMessage()});
+        QCOMPARE(QApplication::focusWidget(), w.box("txtAdjust"));
+        QVERIFY(!rig.pointer.busy);
+
+        w.retype("txtAdjust", "100");
+        w.click("chkAllPages");
+        QVERIFY(!w.box("txtFrom")->isEnabled());
+        w.box("txtFrom")->setText(QString());
+        w.click("cmdConvert");
+        QCOMPARE(rig.box.texts().last(), BatchRun::fromMessage());
+        // The click put the focus on the button, and there it stays.
+        QCOMPARE(QApplication::focusWidget(), child<QWidget>(w.main, "cmdConvert"));
+        QVERIFY(!rig.pointer.busy);
+        QCOMPARE(rig.pointer.busyCalls, 2);
+    }
+
+    // Three workbooks (the third still waiting in the path boxes), A5
+    // landscape at half size, page 1 only, each PDF opened afterwards.
+    void threeWorkbooksBecomeThreePdfs()
+    {
+        Rig rig;
+        Window w(rig);
+        const QString corpus = QStringLiteral(QUILLMER_CORPUS "/xls/");
+        const QStringList books{"poi_SampleSS.xls", "edr_TestUnicodeChars.xls",
+                                "poi_SimpleWithColours.xls"};
+        QStringList targets;
+        for (const QString& book : books) {
+            targets << rig.dir.filePath(QString(book).replace(".xls", ".pdf"));
+            w.retype("txtfilepath", corpus + book);
+            w.retype("txtfilepathOutput", targets.last());
+            if (book != books.last())
+                w.click("cmdAddToList");
+        }
+        child<QComboBox>(w.main, "cboPaperSize")->setCurrentText("A5");
+        w.click("optLandscape");
+        w.retype("txtAdjust", "50");
+        w.click("chkFromTo");
+        w.retype("txtFrom", "1");
+        w.retype("txtTo", "1");
+        auto* open = child<QCheckBox>(w.main, "chkOpenDocEditing");
+        if (!open->isChecked())
+            w.click("chkOpenDocEditing");
+
+        w.click("cmdConvert");
+
+        QCOMPARE(w.rows(), 3);
+        QStringList messages;
+        for (int row = 0; row < 3; ++row) {
+            QCOMPARE(w.cell(row, 3), JobStatus::Completed);
+            messages << books[row].toUpper() + " Converted Successfully.";
+            const QList<QSizeF> sizes = pageSizes(targets[row]);
+            QCOMPARE(sizes.size(), 1);
+            QVERIFY2(qAbs(sizes[0].width() - 595.28) <= 1 && qAbs(sizes[0].height() - 419.53) <= 1,
+                     qPrintable(targets[row]));
+        }
+        QCOMPARE(rig.box.texts(), messages);
+        QCOMPARE(rig.shell.opened, (QList<QUrl>{QUrl::fromLocalFile(targets[0]),
+                                                QUrl::fromLocalFile(targets[1]),
+                                                QUrl::fromLocalFile(targets[2])}));
+        QCOMPARE(w.box("txtfilepath")->text(), QString());
+        QCOMPARE(w.box("txtfilepathOutput")->text(), QString());
+        QVERIFY(!rig.pointer.busy);
+        QCOMPARE(rig.ender.ends, 0);
+    }
+};
+
+QTEST_MAIN(TestMainWindowConvert)
+#include "tst_mainwindowconvert.moc"
