@@ -1,7 +1,11 @@
 // Draws the main window and the splash window as the program shows them and
 // saves them as PNG files, for the README:
 //
-//     quillmer-screenshot PROGRAM_FOLDER OUTPUT_FOLDER
+//     quillmer-screenshot PROGRAM_FOLDER OUTPUT_FOLDER [CORPUS_FOLDER]
+//
+// With a corpus folder it also converts three of its workbooks (two good,
+// one broken) through the window's Convert button, with the real
+// LibreOffice and Ghostscript, and draws the job list after the run.
 //
 // scripts/screenshot.sh runs it under Xvfb.
 #include "app/frmsplash.h"
@@ -11,6 +15,9 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -41,6 +48,17 @@ public:
     void EndProgram() override {}
 };
 
+// The job messages of the run are answered at once and written out.
+class AnsweringMessages : public MessageBoxService
+{
+public:
+    MessageAnswer show(const QString& text, MessageIcon, MessageButtons) override
+    {
+        std::printf("message: %s\n", qPrintable(text));
+        return MessageAnswer::Ok;
+    }
+};
+
 bool save(QWidget& window, const QString& path)
 {
     window.show();
@@ -54,8 +72,8 @@ bool save(QWidget& window, const QString& path)
 
 int main(int argc, char* argv[])
 {
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: %s PROGRAM_FOLDER OUTPUT_FOLDER\n", argv[0]);
+    if (argc != 3 && argc != 4) {
+        std::fprintf(stderr, "usage: %s PROGRAM_FOLDER OUTPUT_FOLDER [CORPUS_FOLDER]\n", argv[0]);
         return 2;
     }
     QApplication qapp(argc, argv);
@@ -80,6 +98,31 @@ int main(int argc, char* argv[])
     if (!save(main, out.filePath(QStringLiteral("main-window.png"))))
         return 1;
     main.hide();
+
+    if (argc == 4) {
+        const QDir corpus(QString::fromLocal8Bit(argv[3]));
+        AnsweringMessages answers;
+        ErrorHandler quietErrors(answers, pointer);
+        QTemporaryDir reports(QDir::tempPath() + QStringLiteral("/Reports-XXXXXX"));
+        ui::FrmMain run(ui::MainWindowContext{programFolder, startup, answers, pointer,
+                                              quietErrors, shell, ender, settings, dialogs,
+                                              conversion.services()});
+        run.show();
+        if (!QTest::qWaitForWindowExposed(&run))
+            return 1;
+        auto* source = run.findChild<QLineEdit*>(QStringLiteral("txtfilepath"));
+        auto* target = run.findChild<QLineEdit*>(QStringLiteral("txtfilepathOutput"));
+        for (const char* book : {"xls/poi_SampleSS.xls", "bad/edr_TestFail_Binary.xls",
+                                 "xls/edr_TestUnicodeChars.xls"}) {
+            const QString path = corpus.absoluteFilePath(QLatin1String(book));
+            source->setText(path);
+            target->setText(reports.filePath(QFileInfo(path).completeBaseName() + ".pdf"));
+            run.findChild<QPushButton*>(QStringLiteral("cmdAddToList"))->click();
+        }
+        run.findChild<QPushButton*>(QStringLiteral("cmdConvert"))->click();
+        if (!save(run, out.filePath(QStringLiteral("job-list.png"))))
+            return 1;
+    }
 
     StillSplash host;
     platform::NullWindowFinder finder;
