@@ -30,8 +30,8 @@ struct ConversionServices
 class InstalledConversionServices
 {
 public:
-    explicit InstalledConversionServices(const QString& registryPath,
-                                         const QString& cacheFolder = ScratchFolder::userCacheFolder())
+    explicit InstalledConversionServices(
+        const QString& registryPath, const QString& cacheFolder = ScratchFolder::userCacheFolder())
         : m_hosts(registryPath), m_printers(registryPath), m_registry(registryPath),
           m_scratch(cacheFolder)
     {

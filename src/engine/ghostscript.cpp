@@ -29,7 +29,8 @@ GhostscriptRuns::GhostscriptRuns(CommandRunner& runner) : m_runner(runner) {}
 QString GhostscriptRuns::firstRunCommand(const QString& gsPath, const QString& scratch,
                                          bool allPages, bool setPdfWrite)
 {
-    const QString output = allPages ? QStringLiteral("/PdfFile.pdf") : QStringLiteral("/PdfFiletemp.pdf");
+    const QString output =
+        allPages ? QStringLiteral("/PdfFile.pdf") : QStringLiteral("/PdfFiletemp.pdf");
     return gsPath + QStringLiteral(" -dSAFER -dNOPAUSE -dBATCH -sDEVICE=pdfwrite -sOutputFile=") +
            Quote + scratch + output + Quote + setPdfWriteOperand(setPdfWrite) + Quote + scratch +
            QStringLiteral("/PsFile.ps") + Quote;

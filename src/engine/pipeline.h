@@ -110,7 +110,8 @@ public:
     static inline const QString OldWindowsPrinter = QStringLiteral("HP Color LaserJet 5/5M PS");
     static QString missingConverterMessage()
     {
-        return QStringLiteral("Converter is missing or corrupted. Please contact our Support Team.");
+        return QStringLiteral(
+            "Converter is missing or corrupted. Please contact our Support Team.");
     }
     // The message for a missing printer on an old Windows: "98" has its own.
     static QString missingPrinterMessage(const QString& versionName);

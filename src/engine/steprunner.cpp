@@ -23,8 +23,8 @@ int RunNumberedSteps(const std::vector<NumberedStep>& steps,
             ++i;
             break;
         case StepFlow::Kind::GoTo: {
-            const auto to = std::find_if(steps.begin() + i + 1, steps.end(),
-                                         [&](const NumberedStep& s) { return s.number == flow.step; });
+            const auto numbered = [&](const NumberedStep& s) { return s.number == flow.step; };
+            const auto to = std::find_if(steps.begin() + i + 1, steps.end(), numbered);
             // Only forward; a step number that is not ahead ends the procedure.
             if (to == steps.end())
                 return steps[i].number;

@@ -71,15 +71,22 @@ public:
     void cmdConvert_Click();
 
     static inline const QString TrapLabel = QStringLiteral("frmMain:Image9_Click");
-    static QString fromMessage() { return QStringLiteral("Please enter value in Page Range From field"); }
-    static QString toMessage() { return QStringLiteral("Please enter value in Page Range To field"); }
+    static QString fromMessage()
+    {
+        return QStringLiteral("Please enter value in Page Range From field");
+    }
+    static QString toMessage()
+    {
+        return QStringLiteral("Please enter value in Page Range To field");
+    }
     static QString adjustMessage()
     {
         return QStringLiteral("Please enter valid value in Page Adjust field");
     }
     static QString rangeMessage()
     {
-        return QStringLiteral("Please enter value in range between 10 and 400 in Page Adjust field");
+        return QStringLiteral(
+            "Please enter value in range between 10 and 400 in Page Adjust field");
     }
 
 private:
