@@ -1,6 +1,7 @@
 #include "platform/libreofficehost.h"
 
 #include "errors/apperror.h"
+#include "platform/officeprofile.h"
 
 #include <QDir>
 #include <QFile>
@@ -291,6 +292,8 @@ private:
 
     milliseconds m_timeLimit;
     QTemporaryDir m_folder;
+    OfficeProfileTemplate m_template;
+    bool m_seeded = false; // the profile was copied from the template
     pid_t m_pid = 0;
     bool m_alive = false;
     int m_spools = 0;
@@ -316,7 +319,20 @@ OfficeInstance::OfficeInstance(const QString& programFolder,
                                .arg(m_folder.errorString()));
     m_watchThread = std::thread([this] { watch(); });
     try {
-        start(programFolder);
+        m_seeded = m_template.seed(profileFolder());
+        try {
+            start(programFolder);
+        } catch (const AppError&) {
+            // A prepared profile the office cannot start from is forgotten,
+            // and the office starts again with a fresh one.
+            if (!m_seeded || m_expired)
+                throw;
+            abandon();
+            m_template.discard();
+            QDir(profileFolder()).removeRecursively();
+            m_seeded = false;
+            start(programFolder);
+        }
     } catch (...) {
         abandon();
         {
@@ -555,7 +571,11 @@ void OfficeInstance::quit()
             m_bridge->dispose();
     } catch (...) {
     }
-    if (!waitForExit(m_pid, 10000)) {
+    int status = 0;
+    const bool ended = waitForExit(m_pid, 10000, &status);
+    if (ended && WIFEXITED(status) && WEXITSTATUS(status) == 0)
+        m_template.keep(profileFolder());
+    if (!ended) {
         ::kill(-m_pid, SIGTERM);
         if (!waitForExit(m_pid, 5000)) {
             killGroup();

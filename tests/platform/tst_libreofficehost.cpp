@@ -1,5 +1,6 @@
 #include "errors/apperror.h"
 #include "platform/libreofficehost.h"
+#include "platform/officeprofile.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -190,6 +191,42 @@ private slots:
                                      std::chrono::milliseconds(1500));
                  }),
                  err::CannotCreateObject);
+    }
+
+    // An instance that ends cleanly leaves its profile as the template the
+    // next ones start from; a template the office cannot use is replaced by
+    // a fresh profile, and the start still succeeds.
+    void preparedProfile()
+    {
+        QTemporaryDir cache;
+        const QByteArray oldCache = qgetenv("XDG_CACHE_HOME");
+        qputenv("XDG_CACHE_HOME", QFile::encodeName(cache.path()));
+        const QString templateFolder = OfficeProfileTemplate::defaultFolder();
+        QCOMPARE(templateFolder, cache.filePath("quillmer/office-profile"));
+        {
+            LibreOfficeHost host(OfficeFolder, printersOf(m_registry));
+            host.Quit();
+        }
+        const QString settings = templateFolder + "/user/registrymodifications.xcu";
+        QVERIFY(QFileInfo(settings).isFile());
+        QVERIFY(!QFileInfo::exists(templateFolder + "/user/.lock"));
+
+        QFile broken(settings);
+        QVERIFY(broken.open(QIODevice::WriteOnly));
+        broken.write("\x01 not the office's settings <<<");
+        broken.close();
+        {
+            LibreOfficeHost host(OfficeFolder, printersOf(m_registry));
+            QVERIFY(QFileInfo(host.profileFolder() + "/user").isDir());
+            auto book = host.WorkbooksOpen(corpus("xls/poi_SampleSS.xls"));
+            QCOMPARE(book->SheetCount(), qint16(3));
+            book->Close();
+            host.Quit();
+        }
+        QVERIFY(QFileInfo(settings).isFile());
+        qputenv("XDG_CACHE_HOME", oldCache);
+        if (oldCache.isEmpty())
+            qunsetenv("XDG_CACHE_HOME");
     }
 
     // One instance meets the broken and hostile workbooks one after another;

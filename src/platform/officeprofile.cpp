@@ -1,0 +1,97 @@
+#include "platform/officeprofile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QStandardPaths>
+
+#include <cstdio>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace quillmer::platform {
+
+namespace {
+
+// What only a running office needs: its lock and its scratch files.
+bool leftOut(const QString& name)
+{
+    return name == QLatin1String(".lock") || name == QLatin1String("temp");
+}
+
+// Copies a folder tree; links are not followed and not copied.
+bool copyTree(const QString& from, const QString& to)
+{
+    if (!QDir().mkpath(to))
+        return false;
+    const QDir source(from);
+    for (const QFileInfo& entry :
+         source.entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot | QDir::System)) {
+        if (leftOut(entry.fileName()) || entry.isSymLink())
+            continue;
+        const QString target = to + QLatin1Char('/') + entry.fileName();
+        if (entry.isDir()) {
+            if (!copyTree(entry.filePath(), target))
+                return false;
+        } else if (entry.isFile()) {
+            if (!QFile::copy(entry.filePath(), target))
+                return false;
+        }
+    }
+    return true;
+}
+
+bool usable(const QString& folder)
+{
+    const QFileInfo info(folder);
+    return info.isDir() && !info.isSymLink() && info.ownerId() == ::geteuid() &&
+           QFileInfo(folder + QStringLiteral("/user/registrymodifications.xcu")).isFile();
+}
+
+} // namespace
+
+OfficeProfileTemplate::OfficeProfileTemplate(QString folder) : m_folder(std::move(folder)) {}
+
+QString OfficeProfileTemplate::defaultFolder()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) +
+           QStringLiteral("/quillmer/office-profile");
+}
+
+bool OfficeProfileTemplate::seed(const QString& profileFolder) const
+{
+    if (m_folder.isEmpty() || QFileInfo::exists(profileFolder) || !usable(m_folder))
+        return false;
+    if (copyTree(m_folder, profileFolder))
+        return true;
+    QDir(profileFolder).removeRecursively();
+    return false;
+}
+
+void OfficeProfileTemplate::keep(const QString& profileFolder) const
+{
+    if (m_folder.isEmpty() || QFileInfo::exists(m_folder) || !usable(profileFolder))
+        return;
+    const QString parent = QFileInfo(m_folder).absolutePath();
+    if (!QDir().mkpath(parent))
+        return;
+    ::chmod(QFile::encodeName(parent).constData(), 0700);
+    const QString partial = m_folder + QStringLiteral(".new-%1").arg(::getpid());
+    QDir(partial).removeRecursively();
+    if (copyTree(profileFolder, partial) &&
+        std::rename(QFile::encodeName(partial).constData(), QFile::encodeName(m_folder).constData()) == 0)
+        return;
+    QDir(partial).removeRecursively();
+}
+
+void OfficeProfileTemplate::discard() const
+{
+    if (m_folder.isEmpty() || !QFileInfo::exists(m_folder))
+        return;
+    // Renamed away first, so that no instance copies a half-removed template.
+    const QString doomed = m_folder + QStringLiteral(".old-%1").arg(::getpid());
+    if (std::rename(QFile::encodeName(m_folder).constData(), QFile::encodeName(doomed).constData()) == 0)
+        QDir(doomed).removeRecursively();
+}
+
+} // namespace quillmer::platform
