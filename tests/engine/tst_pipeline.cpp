@@ -3,12 +3,11 @@
 #include "platform/libreofficehost.h"
 #include "support/fakes.h"
 #include "support/officeprocesses.h"
+#include "support/pdftools.h"
 
 #include <QDir>
 #include <QFile>
 #include <QProcess>
-#include <QRegularExpression>
-#include <QSizeF>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -16,6 +15,9 @@ using namespace quillmer;
 using namespace quillmer::platform;
 using quillmer::test::FakeMessageBox;
 using quillmer::test::FakePointer;
+using quillmer::test::pagePixels;
+using quillmer::test::pageSizes;
+using quillmer::test::samePage;
 
 namespace {
 
@@ -47,47 +49,6 @@ QByteArray run(const QString& program, const QStringList& arguments, int* exitCo
     if (exitCode)
         *exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
     return p.readAllStandardOutput();
-}
-
-QList<QSizeF> pageSizes(const QString& pdf)
-{
-    static const QRegularExpression pagesLine(R"(Pages:\s+(\d+))");
-    static const QRegularExpression sizeLine(R"(Page\s+\d+ size:\s+([\d.]+) x ([\d.]+) pts)");
-    QList<QSizeF> sizes;
-    const QString pages = pagesLine.match(QString::fromUtf8(run("pdfinfo", {pdf}))).captured(1);
-    if (pages.isEmpty())
-        return sizes;
-    const QString info = QString::fromUtf8(run("pdfinfo", {"-f", "1", "-l", pages, pdf}));
-    for (auto m = sizeLine.globalMatch(info); m.hasNext();) {
-        const auto match = m.next();
-        sizes << QSizeF(match.captured(1).toDouble(), match.captured(2).toDouble());
-    }
-    return sizes;
-}
-
-// One page rendered in grey at 40 dots per inch: its pixels.
-QByteArray pagePixels(const QString& pdf, int page, const QString& folder)
-{
-    const QString prefix = folder + QStringLiteral("/page");
-    QFile::remove(prefix + ".pgm");
-    run("pdftoppm", {"-gray", "-r", "40", "-f", QString::number(page), "-l", QString::number(page),
-                     "-singlefile", pdf, prefix});
-    const QByteArray pgm = readFile(prefix + ".pgm");
-    const QList<QByteArray> head = pgm.left(64).split('\n');
-    if (head.size() < 4 || head[0] != "P5")
-        return QByteArray();
-    return pgm.mid(head[0].size() + head[1].size() + head[2].size() + 3);
-}
-
-// Two renderings that differ in at most one pixel in five hundred.
-bool samePage(const QByteArray& a, const QByteArray& b)
-{
-    if (a.isEmpty() || a.size() != b.size())
-        return false;
-    qsizetype differ = 0;
-    for (qsizetype i = 0; i < a.size(); ++i)
-        differ += qAbs(int(quint8(a[i])) - int(quint8(b[i]))) > 32;
-    return differ * 500 <= a.size();
 }
 
 // The job list as the window shows it, every status change noted.

@@ -6,17 +6,17 @@
 #include "platform/libreofficehost.h"
 #include "support/fakes.h"
 #include "support/officeprocesses.h"
+#include "support/pdftools.h"
 
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
-#include <QProcess>
-#include <QRegularExpression>
-#include <QSizeF>
 #include <QTemporaryDir>
 #include <QTest>
 
 using namespace quillmer;
+using quillmer::test::nearSize;
+using quillmer::test::pageSizes;
 
 namespace {
 
@@ -25,32 +25,6 @@ const QString ProgramRegistry = QStringLiteral(QUILLMER_PROGRAM_DIR "/registry.r
 QString corpus(const QString& name)
 {
     return QStringLiteral(QUILLMER_CORPUS "/") + name;
-}
-
-QList<QSizeF> pageSizes(const QString& pdf)
-{
-    auto run = [](const QStringList& arguments) {
-        QProcess p;
-        p.start("pdfinfo", arguments);
-        p.waitForFinished(-1);
-        return QString::fromUtf8(p.readAllStandardOutput());
-    };
-    static const QRegularExpression pagesLine(R"(Pages:\s+(\d+))");
-    static const QRegularExpression sizeLine(R"(Page\s+\d+ size:\s+([\d.]+) x ([\d.]+) pts)");
-    QList<QSizeF> sizes;
-    const QString pages = pagesLine.match(run({pdf})).captured(1);
-    if (pages.isEmpty())
-        return sizes;
-    for (auto m = sizeLine.globalMatch(run({"-f", "1", "-l", pages, pdf})); m.hasNext();) {
-        const auto match = m.next();
-        sizes << QSizeF(match.captured(1).toDouble(), match.captured(2).toDouble());
-    }
-    return sizes;
-}
-
-bool near(const QSizeF& a, const QSizeF& b)
-{
-    return qAbs(a.width() - b.width()) <= 1 && qAbs(a.height() - b.height()) <= 1;
 }
 
 QByteArray checksum(const QString& path)
@@ -152,11 +126,11 @@ private slots:
         // second sheet of the sample keeps its own portrait set-up.
         const QList<QSizeF> sample = pageSizes(targets[0]);
         QCOMPARE(sample.size(), 2);
-        QVERIFY(near(sample[0], QSizeF(792, 612)));
+        QVERIFY(nearSize(sample[0], QSizeF(792, 612)));
         QVERIFY(sample[1].width() < sample[1].height());
         const QList<QSizeF> unicode = pageSizes(targets[2]);
         QCOMPARE(unicode.size(), 1);
-        QVERIFY(near(unicode[0], QSizeF(792, 612)));
+        QVERIFY(nearSize(unicode[0], QSizeF(792, 612)));
         QVERIFY(!QFile::exists(targets[1]));
         QCOMPARE(checksum(bad), badBefore);
         QVERIFY(!QFile::exists(scratch.pdfTempFile()));

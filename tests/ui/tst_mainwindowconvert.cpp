@@ -4,6 +4,7 @@
 #include "frontend/batchrun.h"
 #include "support/fakes.h"
 #include "support/officeprocesses.h"
+#include "support/pdftools.h"
 #include "uifakes.h"
 
 #include "ui/frmmain.h"
@@ -13,11 +14,8 @@
 #include <QComboBox>
 #include <QFile>
 #include <QLineEdit>
-#include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QRegularExpression>
-#include <QSizeF>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTreeView>
@@ -98,22 +96,6 @@ struct Window
     int rows() { return child<QTreeView>(main, "lvwGeneral")->model()->rowCount(); }
 };
 
-QList<QSizeF> pageSizes(const QString& pdf)
-{
-    QProcess p;
-    p.start("pdfinfo", {pdf});
-    p.waitForFinished(-1);
-    const QString info = QString::fromUtf8(p.readAllStandardOutput());
-    static const QRegularExpression pages(R"(Pages:\s+(\d+))");
-    static const QRegularExpression size(R"(Page size:\s+([\d.]+) x ([\d.]+) pts)");
-    QList<QSizeF> out;
-    const auto m = size.match(info);
-    if (m.hasMatch())
-        for (int i = pages.match(info).captured(1).toInt(); i > 0; --i)
-            out << QSizeF(m.captured(1).toDouble(), m.captured(2).toDouble());
-    return out;
-}
-
 } // namespace
 
 class TestMainWindowConvert : public QObject
@@ -183,10 +165,9 @@ private slots:
         for (int row = 0; row < 3; ++row) {
             QCOMPARE(w.cell(row, 3), JobStatus::Completed);
             messages << books[row].toUpper() + " Converted Successfully.";
-            const QList<QSizeF> sizes = pageSizes(targets[row]);
+            const QList<QSizeF> sizes = test::pageSizes(targets[row]);
             QCOMPARE(sizes.size(), 1);
-            QVERIFY2(qAbs(sizes[0].width() - 595.28) <= 1 && qAbs(sizes[0].height() - 419.53) <= 1,
-                     qPrintable(targets[row]));
+            QVERIFY2(test::nearSize(sizes[0], QSizeF(595.28, 419.53)), qPrintable(targets[row]));
         }
         QCOMPARE(rig.box.texts(), messages);
         QCOMPARE(rig.shell.opened, (QList<QUrl>{QUrl::fromLocalFile(targets[0]),
