@@ -39,7 +39,8 @@ std::optional<QString> FakeFileDialog::ask(const FileDialogRequest& request)
     asked.append(request);
     if (answers.empty())
         return std::nullopt;
-    auto answer = answers.front();
+    std::optional<QString> answer;
+    answer.swap(answers.front());
     answers.pop_front();
     return answer;
 }
