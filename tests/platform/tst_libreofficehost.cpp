@@ -1,6 +1,7 @@
 #include "errors/apperror.h"
 #include "platform/libreofficehost.h"
 #include "platform/officeprofile.h"
+#include "support/officeprocesses.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -19,6 +20,8 @@
 
 using namespace quillmer;
 using namespace quillmer::platform;
+
+using quillmer::test::processRuns;
 
 namespace {
 
@@ -51,17 +54,6 @@ QString writeRegistry(const QTemporaryDir& dir)
         "\"Port\"=\"FILE:\"\n"
         "[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\Other PS]\n");
     return path;
-}
-
-// A process that is still there (a zombie has ended).
-bool processRuns(pid_t pid)
-{
-    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-    if (!stat.open(QIODevice::ReadOnly))
-        return false;
-    const QByteArray text = stat.readAll();
-    const qsizetype close = text.lastIndexOf(')');
-    return close > 0 && text.size() > close + 2 && text[close + 2] != 'Z' && text[close + 2] != 'X';
 }
 
 // Office processes whose command line names the profile folder.

@@ -5,7 +5,7 @@
 #include "support/fakes.h"
 #include "support/officeprocesses.h"
 #include "support/pdftools.h"
-#include "uifakes.h"
+#include "mainwindowrig.h"
 
 #include "ui/frmmain.h"
 
@@ -22,81 +22,9 @@
 
 using namespace quillmer;
 
-namespace {
-
-struct Rig
-{
-    QTemporaryDir dir;
-    test::FakeMessageBox box;
-    test::FakePointer pointer;
-    ErrorHandler errors{box, pointer};
-    SettingsFile settings{dir.path(), box, errors};
-    StartupSettings startup;
-    test::RecordingShell shell;
-    test::RecordingEnder ender;
-    test::FakeFileDialog dialogs;
-    InstalledConversionServices conversion{QStringLiteral(QUILLMER_PROGRAM_DIR "/registry.reg"),
-                                           dir.filePath("cache")};
-
-    Rig()
-    {
-        QFile f(dir.filePath(QStringLiteral("SETTINGS.INI")));
-        if (f.open(QIODevice::WriteOnly))
-            f.write("[SETTINGS]\r\nOPENFILE=1\r\n");
-        f.close();
-        settings.CheckSettingsFile();
-        startup = LoadStartupSettings(settings, dir.path());
-    }
-    ui::MainWindowContext context()
-    {
-        return {dir.path(), startup, box,     pointer, errors,
-                shell,      ender,   settings, dialogs, conversion.services()};
-    }
-};
-
-template <typename T>
-T* child(QWidget& window, const char* name)
-{
-    T* found = window.findChild<T*>(QLatin1String(name));
-    if (!found)
-        qFatal("no control %s", name);
-    return found;
-}
-
-struct Window
-{
-    ui::FrmMain main;
-    explicit Window(Rig& rig) : main(rig.context())
-    {
-        main.show();
-        if (!QTest::qWaitForWindowActive(&main))
-            qWarning("the main window did not become active");
-    }
-    QLineEdit* box(const char* name) { return child<QLineEdit>(main, name); }
-    void click(const char* name)
-    {
-        auto* button = child<QAbstractButton>(main, name);
-        const bool choice = qobject_cast<QCheckBox*>(button) || qobject_cast<QRadioButton*>(button);
-        const QPoint at = choice ? QPoint(6, button->height() / 2) : button->rect().center();
-        QTest::mouseClick(button, Qt::LeftButton, {}, at);
-    }
-    void retype(const char* name, const QString& text)
-    {
-        QLineEdit* edit = box(name);
-        edit->setFocus();
-        edit->selectAll();
-        QTest::keyClick(edit, Qt::Key_Backspace);
-        QTest::keyClicks(edit, text);
-    }
-    QString cell(int row, int column)
-    {
-        auto* model = child<QTreeView>(main, "lvwGeneral")->model();
-        return model->data(model->index(row, column)).toString();
-    }
-    int rows() { return child<QTreeView>(main, "lvwGeneral")->model()->rowCount(); }
-};
-
-} // namespace
+using test::child;
+using Rig = test::MainWindowRig;
+using Window = test::MainWindowUser;
 
 class TestMainWindowConvert : public QObject
 {

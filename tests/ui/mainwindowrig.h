@@ -1,0 +1,112 @@
+#pragma once
+
+// A real main window in a temporary program folder, with its services
+// answered by fakes, and the ways a person works it: typing, clicking,
+// reading the job list.
+#include "engine/conversionservices.h"
+#include "support/fakes.h"
+#include "uifakes.h"
+
+#include "ui/frmmain.h"
+
+#include <QAbstractButton>
+#include <QCheckBox>
+#include <QFile>
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTreeView>
+
+namespace quillmer::test {
+
+// A program folder with its SETTINGS.INI, and the services a main window
+// works with. Conversions use the real LibreOffice and Ghostscript of the
+// built program folder, with the scratch folder in the temporary folder.
+struct MainWindowRig
+{
+    QTemporaryDir dir;
+    FakeMessageBox box;
+    FakePointer pointer;
+    ErrorHandler errors{box, pointer};
+    SettingsFile settings{dir.path(), box, errors};
+    StartupSettings startup;
+    RecordingShell shell;
+    RecordingEnder ender;
+    FakeFileDialog dialogs;
+    InstalledConversionServices conversion{QStringLiteral(QUILLMER_PROGRAM_DIR "/registry.reg"),
+                                           dir.filePath(QStringLiteral("cache"))};
+
+    explicit MainWindowRig(const QByteArray& ini = "[SETTINGS]\r\nOPENFILE=1\r\n")
+    {
+        QFile f(dir.filePath(QStringLiteral("SETTINGS.INI")));
+        if (f.open(QIODevice::WriteOnly))
+            f.write(ini);
+        f.close();
+        settings.CheckSettingsFile();
+        startup = LoadStartupSettings(settings, dir.path());
+    }
+    ui::MainWindowContext context()
+    {
+        return {dir.path(), startup, box,     pointer, errors,
+                shell,      ender,   settings, dialogs, conversion.services()};
+    }
+    QByteArray ini() const
+    {
+        QFile f(dir.filePath(QStringLiteral("SETTINGS.INI")));
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+};
+
+template <typename T>
+T* child(QWidget& window, const char* name)
+{
+    T* found = window.findChild<T*>(QLatin1String(name));
+    if (!found)
+        qFatal("no control %s", name);
+    return found;
+}
+
+// A window shown and active, its load and activate sequences run.
+struct MainWindowUser
+{
+    ui::FrmMain main;
+    explicit MainWindowUser(MainWindowRig& rig) : main(rig.context())
+    {
+        main.show();
+        if (!QTest::qWaitForWindowActive(&main))
+            qWarning("the main window did not become active");
+    }
+    QLineEdit* box(const char* name) { return child<QLineEdit>(main, name); }
+    // Clicks a button in its middle, a check box or option on its indicator.
+    void click(const char* name)
+    {
+        auto* button = child<QAbstractButton>(main, name);
+        const bool choice = qobject_cast<QCheckBox*>(button) || qobject_cast<QRadioButton*>(button);
+        const QPoint at = choice ? QPoint(6, button->height() / 2) : button->rect().center();
+        QTest::mouseClick(button, Qt::LeftButton, {}, at);
+    }
+    void type(const char* name, const QString& text)
+    {
+        QLineEdit* edit = box(name);
+        edit->setFocus();
+        QTest::keyClicks(edit, text);
+    }
+    // Selects the box's text and types over it.
+    void retype(const char* name, const QString& text)
+    {
+        QLineEdit* edit = box(name);
+        edit->setFocus();
+        edit->selectAll();
+        QTest::keyClick(edit, Qt::Key_Backspace);
+        QTest::keyClicks(edit, text);
+    }
+    QString cell(int row, int column)
+    {
+        auto* model = child<QTreeView>(main, "lvwGeneral")->model();
+        return model->data(model->index(row, column)).toString();
+    }
+    int rows() { return child<QTreeView>(main, "lvwGeneral")->model()->rowCount(); }
+};
+
+} // namespace quillmer::test
