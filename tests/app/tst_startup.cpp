@@ -1,5 +1,6 @@
 #include "app/startup.h"
 #include "support/fakes.h"
+#include "support/files.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -7,14 +8,9 @@
 
 using namespace quillmer;
 
-namespace {
+using quillmer::test::writeFile;
 
-void write(const QString& path, const QByteArray& bytes)
-{
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-}
+namespace {
 
 const QByteArray excelRegistry = "REGEDIT4\n\n"
                                  "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Office\\12.0\\Excel\\InstallRoot]\n"
@@ -43,9 +39,9 @@ private slots:
     void missingSpreadsheetApplicationEnds()
     {
         QTemporaryDir dir;
-        write(dir.filePath(QStringLiteral("SETTINGS.INI")), "[SETTINGS]\nOPENFILE=1\n");
+        writeFile(dir.filePath(QStringLiteral("SETTINGS.INI")), "[SETTINGS]\nOPENFILE=1\n");
         // A newer version than any the program knows does not count.
-        write(dir.filePath(QStringLiteral("registry.reg")),
+        writeFile(dir.filePath(QStringLiteral("registry.reg")),
               "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Office\\16.0\\Excel\\InstallRoot]\n"
               "\"Path\"=\"/opt/office/\"\n");
         test::FakeMessageBox box;
@@ -64,8 +60,8 @@ private slots:
     void bothPresentPasses()
     {
         QTemporaryDir dir;
-        write(dir.filePath(QStringLiteral("SETTINGS.INI")), "[SETTINGS]\nOPENFILE=1\n");
-        write(dir.filePath(QStringLiteral("registry.reg")), excelRegistry);
+        writeFile(dir.filePath(QStringLiteral("SETTINGS.INI")), "[SETTINGS]\nOPENFILE=1\n");
+        writeFile(dir.filePath(QStringLiteral("registry.reg")), excelRegistry);
         test::FakeMessageBox box;
         test::FakePointer pointer;
         ErrorHandler errors(box, pointer);

@@ -1,6 +1,7 @@
 #include "engine/commandrunner.h"
 #include "engine/scratchfolder.h"
 #include "errors/apperror.h"
+#include "support/files.h"
 
 #include <QDir>
 #include <QFile>
@@ -14,22 +15,10 @@
 
 using namespace quillmer;
 
+using quillmer::test::readFile;
+using quillmer::test::writeScript;
+
 namespace {
-
-void writeScript(const QString& path, const QByteArray& body)
-{
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write("#!/bin/sh\n" + body);
-    f.close();
-    QVERIFY(f.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
-}
-
-QByteArray readFile(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 
 mode_t modeOf(const QString& path)
 {

@@ -1,4 +1,5 @@
 #include "engine/ghostscript.h"
+#include "support/files.h"
 
 #include <QDir>
 #include <QFile>
@@ -8,6 +9,8 @@
 #include <QTest>
 
 using namespace quillmer;
+
+using quillmer::test::writeFile;
 
 namespace {
 
@@ -31,13 +34,6 @@ public:
 private:
     ProcessCommandRunner m_real;
 };
-
-void writeFile(const QString& path, const QByteArray& data)
-{
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(data);
-}
 
 QString pdfText(const QString& pdf)
 {

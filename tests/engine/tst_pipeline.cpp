@@ -4,6 +4,7 @@
 #include "support/fakes.h"
 #include "support/officeprocesses.h"
 #include "support/pdftools.h"
+#include "support/files.h"
 
 #include <QDir>
 #include <QFile>
@@ -19,27 +20,13 @@ using quillmer::test::pagePixels;
 using quillmer::test::pageSizes;
 using quillmer::test::samePage;
 
+using quillmer::test::corpus;
+using quillmer::test::readFile;
+using quillmer::test::writeFile;
+
 namespace {
 
 const QString ProgramRegistry = QStringLiteral(QUILLMER_PROGRAM_DIR "/registry.reg");
-
-QString corpus(const QString& name)
-{
-    return QStringLiteral(QUILLMER_CORPUS "/") + name;
-}
-
-QByteArray readFile(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-void writeFile(const QString& path, const QByteArray& data)
-{
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(data);
-}
 
 QByteArray run(const QString& program, const QStringList& arguments, int* exitCode = nullptr)
 {

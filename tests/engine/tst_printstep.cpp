@@ -1,6 +1,7 @@
 #include "engine/printstep.h"
 #include "errors/apperror.h"
 #include "platform/libreofficehost.h"
+#include "support/files.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -15,12 +16,10 @@
 using namespace quillmer;
 using namespace quillmer::platform;
 
-namespace {
+using quillmer::test::corpus;
+using quillmer::test::readFile;
 
-QString corpus(const QString& name)
-{
-    return QStringLiteral(QUILLMER_CORPUS "/xls/") + name;
-}
+namespace {
 
 QByteArray run(const QString& program, const QStringList& arguments)
 {
@@ -28,12 +27,6 @@ QByteArray run(const QString& program, const QStringList& arguments)
     p.start(program, arguments);
     p.waitForFinished(-1);
     return p.readAllStandardOutput();
-}
-
-QByteArray readFile(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 QList<QSizeF> pageSizes(const QString& pdf)
@@ -203,7 +196,7 @@ private slots:
         QFETCH(QSizeF, points);
         ConversionOptions options;
         options.paperSize = paper;
-        const QList<QSizeF> sizes = pageSizes(convert(corpus("poi_SampleSS.xls"), options));
+        const QList<QSizeF> sizes = pageSizes(convert(corpus("xls/poi_SampleSS.xls"), options));
         QVERIFY(!sizes.isEmpty());
         QVERIFY2(
             qAbs(sizes[0].width() - points.width()) <= 1 &&
@@ -218,7 +211,7 @@ private slots:
         ConversionOptions options;
         options.paperSize = "a4";
         const QList<QSizeF> sizes =
-            pageSizes(convert(corpus("poi_SimpleWithPrintArea.xls"), options));
+            pageSizes(convert(corpus("xls/poi_SimpleWithPrintArea.xls"), options));
         QVERIFY(!sizes.isEmpty());
         QVERIFY(qAbs(sizes[0].width() - 612) <= 1 && qAbs(sizes[0].height() - 792) <= 1);
     }
@@ -228,7 +221,7 @@ private slots:
     {
         ConversionOptions options;
         options.landscape = true;
-        const QList<QSizeF> sizes = pageSizes(convert(corpus("poi_SampleSS.xls"), options));
+        const QList<QSizeF> sizes = pageSizes(convert(corpus("xls/poi_SampleSS.xls"), options));
         QCOMPARE(sizes.size(), 2);
         QVERIFY(sizes[0].width() > sizes[0].height());
         QVERIFY(sizes[1].width() < sizes[1].height());
@@ -238,9 +231,9 @@ private slots:
     {
         ConversionOptions options;
         options.scale = "100";
-        const int full = pageSizes(convert(corpus("edr_Test255x10.xls"), options)).size();
+        const int full = pageSizes(convert(corpus("xls/edr_Test255x10.xls"), options)).size();
         options.scale = " 50 ";
-        const int half = pageSizes(convert(corpus("edr_Test255x10.xls"), options)).size();
+        const int half = pageSizes(convert(corpus("xls/edr_Test255x10.xls"), options)).size();
         QVERIFY2(half > 0 && half < full,
                  qPrintable(QStringLiteral("%1 / %2").arg(half).arg(full)));
     }
@@ -252,7 +245,7 @@ private slots:
         int dark[3];
         for (int value : {0, 1, 2}) {
             options.showGridlines = value;
-            dark[value] = darkPixels(convert(corpus("poi_SampleSS.xls"), options), 1, m_dir.path());
+            dark[value] = darkPixels(convert(corpus("xls/poi_SampleSS.xls"), options), 1, m_dir.path());
         }
         QVERIFY(dark[0] > 0);
         QVERIFY2(dark[1] > dark[0] + 100,
@@ -273,7 +266,7 @@ private slots:
         QString firstPage[3];
         for (int value : {0, 1, 2}) {
             options.showHeaders = value;
-            dark[value] = darkPixels(convert(corpus("poi_SampleSS.xls"), options), 1, m_dir.path());
+            dark[value] = darkPixels(convert(corpus("xls/poi_SampleSS.xls"), options), 1, m_dir.path());
             firstPage[value] = printedText().section(u'\f', 0, 0);
         }
         QVERIFY2(firstPage[1].contains(columns) && firstPage[1].contains(row2),
@@ -333,7 +326,7 @@ private slots:
         options.allPages = false;
         options.firstPage = "2";
         options.lastPage = "2";
-        QCOMPARE(pageSizes(convert(corpus("poi_SampleSS.xls"), options)).size(), 2);
+        QCOMPARE(pageSizes(convert(corpus("xls/poi_SampleSS.xls"), options)).size(), 2);
     }
 
     void badScaleTextsFail()
@@ -345,7 +338,7 @@ private slots:
                                             {"500", err::ObjectDefined},
                                             {"5", err::ObjectDefined}}) {
             options.scale = scale;
-            auto book = m_host->WorkbooksOpen(corpus("poi_SampleSS.xls"));
+            auto book = m_host->WorkbooksOpen(corpus("xls/poi_SampleSS.xls"));
             auto sheet = book->Sheets(1);
             QCOMPARE(errorNumber([&] {
                          PrintWorkbookToPostScript(*m_host, *sheet, FixedConversionOptions(options),
@@ -365,7 +358,7 @@ private slots:
     {
         QTemporaryDir source;
         const QString copy = source.filePath("book.xls");
-        QVERIFY(QFile::copy(corpus("poi_SampleSS.xls"), copy));
+        QVERIFY(QFile::copy(corpus("xls/poi_SampleSS.xls"), copy));
         const QByteArray before =
             QCryptographicHash::hash(readFile(copy), QCryptographicHash::Sha256);
         QVERIFY(!convert(copy, ConversionOptions()).isEmpty());
@@ -379,9 +372,9 @@ private slots:
     // installs them), never in substitutes drawn as Type 3 shapes.
     void scriptsRenderWithRealFonts()
     {
-        const QString unicode = convert(corpus("edr_TestUnicodeChars.xls"), ConversionOptions());
+        const QString unicode = convert(corpus("xls/edr_TestUnicodeChars.xls"), ConversionOptions());
         QString text = printedText();
-        const QString chinese = convert(corpus("poi_chinese-provinces.xls"), ConversionOptions());
+        const QString chinese = convert(corpus("xls/poi_chinese-provinces.xls"), ConversionOptions());
         text += printedText();
         auto has = [&](char16_t from, char16_t to) {
             return std::any_of(text.begin(), text.end(),

@@ -7,6 +7,7 @@
 #include "support/fakes.h"
 #include "support/officeprocesses.h"
 #include "support/pdftools.h"
+#include "support/files.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -18,14 +19,11 @@ using namespace quillmer;
 using quillmer::test::nearSize;
 using quillmer::test::pageSizes;
 
+using quillmer::test::corpus;
+
 namespace {
 
 const QString ProgramRegistry = QStringLiteral(QUILLMER_PROGRAM_DIR "/registry.reg");
-
-QString corpus(const QString& name)
-{
-    return QStringLiteral(QUILLMER_CORPUS "/") + name;
-}
 
 QByteArray checksum(const QString& path)
 {

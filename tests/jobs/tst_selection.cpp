@@ -1,6 +1,7 @@
 #include "boxes.h"
 #include "jobs/selection.h"
 #include "support/fakes.h"
+#include "support/files.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -10,13 +11,9 @@
 
 using namespace quillmer;
 
-namespace {
+using quillmer::test::readFile;
 
-QByteArray readAll(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
+namespace {
 
 struct Fixture
 {
@@ -39,7 +36,7 @@ struct Fixture
         settings.CheckSettingsFile();
         startup = LoadStartupSettings(settings, dir.path());
     }
-    QByteArray ini() const { return readAll(dir.filePath(QStringLiteral("SETTINGS.INI"))); }
+    QByteArray ini() const { return readFile(dir.filePath(QStringLiteral("SETTINGS.INI"))); }
     void chooseSource(std::optional<QString> path)
     {
         dialogs.answers.push_back(std::move(path));

@@ -1,5 +1,6 @@
 #include "errors/apperror.h"
 #include "platform/atomicfile.h"
+#include "support/files.h"
 
 #include <QDir>
 #include <QFile>
@@ -14,20 +15,10 @@
 using namespace quillmer;
 using namespace quillmer::platform;
 
+using quillmer::test::readFile;
+using quillmer::test::writeFile;
+
 namespace {
-
-void writeAll(const QString& path, const QByteArray& data)
-{
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    QCOMPARE(f.write(data), data.size());
-}
-
-QByteArray readAll(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
 
 bool run(const QString& program, const QStringList& arguments)
 {
@@ -70,7 +61,7 @@ private slots:
     void initTestCase()
     {
         m_source = m_dir.filePath("source.pdf");
-        writeAll(m_source, m_content);
+        writeFile(m_source, m_content);
     }
 
     void copiesEveryByteAndLeavesNothingElse()
@@ -78,7 +69,7 @@ private slots:
         QTemporaryDir dir;
         const QString target = dir.filePath("out.pdf");
         QCOMPARE(copyError(m_source, target), 0);
-        QCOMPARE(readAll(target), m_content);
+        QCOMPARE(readFile(target), m_content);
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"out.pdf"});
     }
 
@@ -88,18 +79,18 @@ private slots:
     {
         QTemporaryDir dir;
         const QString target = dir.filePath("out.pdf");
-        writeAll(target, "old");
+        writeFile(target, "old");
         QVERIFY(QFile::setPermissions(target, QFile::ReadOwner | QFile::WriteOwner));
         QCOMPARE(copyError(m_source, target), 0);
-        QCOMPARE(readAll(target), m_content);
+        QCOMPARE(readFile(target), m_content);
         QCOMPARE(QFile::permissions(target) & 0x7077, QFile::ReadOwner | QFile::WriteOwner);
 
         const QString link = dir.filePath("link.pdf");
-        writeAll(dir.filePath("real.pdf"), "old");
+        writeFile(dir.filePath("real.pdf"), "old");
         QVERIFY(QFile::link(dir.filePath("real.pdf"), link));
         QCOMPARE(copyError(m_source, link), 0);
         QVERIFY(QFileInfo(link).isSymLink());
-        QCOMPARE(readAll(dir.filePath("real.pdf")), m_content);
+        QCOMPARE(readFile(dir.filePath("real.pdf")), m_content);
     }
 
     void failuresLeaveTheOldTargetAndNoTemporaryFile()
@@ -120,7 +111,7 @@ private slots:
     {
         QTemporaryDir dir;
         const QString target = dir.filePath("out.pdf");
-        writeAll(target, "old");
+        writeFile(target, "old");
         std::signal(SIGXFSZ, SIG_IGN);
         rlimit old{};
         QCOMPARE(getrlimit(RLIMIT_FSIZE, &old), 0);
@@ -130,7 +121,7 @@ private slots:
         const qint32 error = copyError(m_source, target);
         QCOMPARE(setrlimit(RLIMIT_FSIZE, &old), 0);
         QCOMPARE(error, err::DiskFull);
-        QCOMPARE(readAll(target), QByteArray("old"));
+        QCOMPARE(readFile(target), QByteArray("old"));
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"out.pdf"});
     }
 
@@ -144,9 +135,9 @@ private slots:
         if (!run("mount", {"-t", "tmpfs", "-o", "size=1m", "tmpfs", mount}))
             QSKIP("cannot mount a tmpfs here");
         const QString target = mount + "/out.pdf";
-        writeAll(target, "old");
+        writeFile(target, "old");
         const qint32 error = copyError(m_source, target);
-        const QByteArray after = readAll(target);
+        const QByteArray after = readFile(target);
         const QStringList files = QDir(mount).entryList(QDir::Files | QDir::Hidden);
         run("umount", {mount});
         QCOMPARE(error, err::DiskFull);
@@ -160,7 +151,7 @@ private slots:
         const QString folder = dir.filePath("ro");
         QVERIFY(QDir().mkpath(folder));
         const QString target = folder + "/out.pdf";
-        writeAll(target, "old");
+        writeFile(target, "old");
         // Root ignores permission bits; the immutable attribute holds for root too.
         const bool root = geteuid() == 0;
         if (root) {
@@ -175,7 +166,7 @@ private slots:
         else
             QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         QCOMPARE(error, err::PermissionDenied);
-        QCOMPARE(readAll(target), QByteArray("old"));
+        QCOMPARE(readFile(target), QByteArray("old"));
     }
 };
 

@@ -1,4 +1,5 @@
 #include "platform/process.h"
+#include "support/files.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -6,16 +7,9 @@
 
 using namespace quillmer::platform;
 
-namespace {
+using quillmer::test::writeScript;
 
-void writeScript(const QString& path, const QByteArray& body)
-{
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write("#!/bin/sh\n" + body);
-    f.close();
-    QVERIFY(f.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
-}
+namespace {
 
 } // namespace
 

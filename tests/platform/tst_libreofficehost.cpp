@@ -2,6 +2,7 @@
 #include "platform/libreofficehost.h"
 #include "platform/officeprofile.h"
 #include "support/officeprocesses.h"
+#include "support/files.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -23,14 +24,11 @@ using namespace quillmer::platform;
 
 using quillmer::test::processRuns;
 
+using quillmer::test::corpus;
+
 namespace {
 
 const QString OfficeFolder = QStringLiteral("/usr/lib/libreoffice/program/");
-
-QString corpus(const QString& name)
-{
-    return QStringLiteral(QUILLMER_CORPUS "/") + name;
-}
 
 QByteArray checksum(const QString& path)
 {

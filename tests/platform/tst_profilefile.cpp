@@ -1,4 +1,5 @@
 #include "platform/profilefile.h"
+#include "support/files.h"
 
 #include <QDir>
 #include <QFile>
@@ -12,20 +13,10 @@
 
 using quillmer::platform::ProfileFile;
 
+using quillmer::test::readFile;
+using quillmer::test::writeFile;
+
 namespace {
-
-QByteArray readAll(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-void writeAll(const QString& path, const QByteArray& bytes)
-{
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    QCOMPARE(f.write(bytes), bytes.size());
-}
 
 bool run(const QString& program, const QStringList& args)
 {
@@ -66,7 +57,7 @@ private slots:
     {
         QTemporaryDir dir;
         const QString file = dir.filePath(QStringLiteral("SETTINGS.INI"));
-        writeAll(file, "[settings]\n  Path =   /a b/c.xls  \nquoted=\"  spaced  \"\n"
+        writeFile(file, "[settings]\n  Path =   /a b/c.xls  \nquoted=\"  spaced  \"\n"
                        "dup=first\ndup=second\nempty=\n\n[Other]\nPATH=/elsewhere\n");
         QCOMPARE(read(file, "SETTINGS", "PATH"), QStringLiteral("/a b/c.xls"));
         QCOMPARE(read(file, "Settings", "path"), QStringLiteral("/a b/c.xls"));
@@ -88,7 +79,7 @@ private slots:
         QTemporaryDir dir;
         const QString file = dir.filePath(QStringLiteral("SETTINGS.INI"));
         const QByteArray longValue(300, 'x');
-        writeAll(file, "[SETTINGS]\nPATH=" + longValue + "\nUTF=" + QByteArray(253, 'a') + "é\n");
+        writeFile(file, "[SETTINGS]\nPATH=" + longValue + "\nUTF=" + QByteArray(253, 'a') + "é\n");
         QCOMPARE(ProfileFile::readString(file, QStringLiteral("SETTINGS"), QStringLiteral("PATH"), QString(), 255),
                  QString(254, QLatin1Char('x')));
         // 253 + 2 bytes do not fit in 254: the whole character goes, never half of it.
@@ -100,24 +91,24 @@ private slots:
     {
         QTemporaryDir dir;
         const QString file = dir.filePath(QStringLiteral("SETTINGS.INI"));
-        writeAll(file, original);
+        writeFile(file, original);
 
         QVERIFY(ProfileFile::writeString(file, QStringLiteral("settings"), QStringLiteral("path"),
                                          QStringLiteral("/new/book.xls")));
         QByteArray expected = original;
         expected.replace("PATH = /home/a/book.xls", "PATH=/new/book.xls");
-        QCOMPARE(readAll(file), expected);
+        QCOMPARE(readFile(file), expected);
 
         // A new key goes to the end of its section, before the blank line.
         QVERIFY(ProfileFile::writeString(file, QStringLiteral("SETTINGS"), QStringLiteral("OUTPUTPATH"),
                                          QStringLiteral("/out/book.pdf")));
         expected.replace("OPENFILE=1\r\n", "OPENFILE=1\r\nOUTPUTPATH=/out/book.pdf\r\n");
-        QCOMPARE(readAll(file), expected);
+        QCOMPARE(readFile(file), expected);
 
         // A new section is appended.
         QVERIFY(ProfileFile::writeString(file, QStringLiteral("New"), QStringLiteral("k"), QStringLiteral("v")));
         expected += "\r\n[New]\r\nk=v\r\n";
-        QCOMPARE(readAll(file), expected);
+        QCOMPARE(readFile(file), expected);
         QCOMPARE(read(file, "NEW", "K"), QStringLiteral("v"));
         QCOMPARE(read(file, "SETTINGS", "OUTPUTPATH"), QStringLiteral("/out/book.pdf"));
     }
@@ -127,18 +118,18 @@ private slots:
         QTemporaryDir dir;
         const QString file = dir.filePath(QStringLiteral("SETTINGS.INI"));
         QVERIFY(ProfileFile::writeString(file, QStringLiteral("SETTINGS"), QStringLiteral("PATH"), QStringLiteral("/x")));
-        QCOMPARE(readAll(file), QByteArray("[SETTINGS]\n" "PATH=/x\n"));
+        QCOMPARE(readFile(file), QByteArray("[SETTINGS]\n" "PATH=/x\n"));
     }
 
     void refusesValuesThatWouldWriteLines()
     {
         QTemporaryDir dir;
         const QString file = dir.filePath(QStringLiteral("SETTINGS.INI"));
-        writeAll(file, original);
+        writeFile(file, original);
         QVERIFY(!ProfileFile::writeString(file, QStringLiteral("SETTINGS"), QStringLiteral("PATH"),
                                           QStringLiteral("/a\n[EVIL]\nx=1")));
         QVERIFY(!ProfileFile::writeString(file, QStringLiteral("SETTINGS"), QStringLiteral("A=B"), QStringLiteral("x")));
-        QCOMPARE(readAll(file), original);
+        QCOMPARE(readFile(file), original);
     }
 
     // A write that cannot finish leaves the old file whole and says false.
@@ -146,7 +137,7 @@ private slots:
     {
         QTemporaryDir dir;
         const QString file = dir.filePath(QStringLiteral("SETTINGS.INI"));
-        writeAll(file, original);
+        writeFile(file, original);
 
         // The file may not grow past 64 bytes: the new contents cannot be written.
         std::signal(SIGXFSZ, SIG_IGN);
@@ -159,7 +150,7 @@ private slots:
                                                       QStringLiteral("/new"));
         QCOMPARE(setrlimit(RLIMIT_FSIZE, &old), 0);
         QVERIFY(!written);
-        QCOMPARE(readAll(file), original);
+        QCOMPARE(readFile(file), original);
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("SETTINGS.INI")});
     }
 
@@ -174,7 +165,7 @@ private slots:
                                            QStringLiteral("size=16k"), QStringLiteral("tmpfs"), mount}))
             QSKIP("cannot mount a tmpfs here");
         const QString file = mount + QStringLiteral("/SETTINGS.INI");
-        writeAll(file, original);
+        writeFile(file, original);
         {
             QFile filler(mount + QStringLiteral("/filler"));
             QVERIFY(filler.open(QIODevice::WriteOnly));
@@ -184,7 +175,7 @@ private slots:
         }
         const bool written = ProfileFile::writeString(file, QStringLiteral("SETTINGS"), QStringLiteral("PATH"),
                                                       QString(3000, QLatin1Char('p')));
-        const QByteArray after = readAll(file);
+        const QByteArray after = readFile(file);
         run(QStringLiteral("umount"), {mount});
         QVERIFY(!written);
         QCOMPARE(after, original);
@@ -196,7 +187,7 @@ private slots:
         const QString folder = dir.filePath(QStringLiteral("ro"));
         QVERIFY(QDir().mkpath(folder));
         const QString file = folder + QStringLiteral("/SETTINGS.INI");
-        writeAll(file, original);
+        writeFile(file, original);
         // Root ignores permission bits; the immutable attribute holds for root too.
         const bool root = geteuid() == 0;
         if (root) {
@@ -212,7 +203,7 @@ private slots:
         else
             QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         QVERIFY(!written);
-        QCOMPARE(readAll(file), original);
+        QCOMPARE(readFile(file), original);
     }
 };
 

@@ -1,6 +1,7 @@
 #include "settings/settingsfile.h"
 #include "settings/startupsettings.h"
 #include "support/fakes.h"
+#include "support/files.h"
 
 #include <QDir>
 #include <QFile>
@@ -11,20 +12,10 @@
 
 using namespace quillmer;
 
+using quillmer::test::readFile;
+using quillmer::test::writeFile;
+
 namespace {
-
-void writeAll(const QString& path, const QByteArray& bytes)
-{
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-}
-
-QByteArray readAll(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 
 // A program folder with its settings file and the services around it.
 struct Folder
@@ -38,7 +29,7 @@ struct Folder
     QString ini() const { return dir.filePath(QStringLiteral("SETTINGS.INI")); }
     void withIni(const QByteArray& contents)
     {
-        writeAll(ini(), contents);
+        writeFile(ini(), contents);
         QVERIFY(settings.CheckSettingsFile());
     }
 };
@@ -104,7 +95,7 @@ private slots:
         f.withIni("; installed\r\n[SETTINGS]\r\nOPENFILE=1\r\n");
         QVERIFY(f.settings.WriteIniValue(QStringLiteral("SETTINGS"), QStringLiteral("PATH"),
                                          QStringLiteral("/home/u/Book 1.xls")));
-        QCOMPARE(readAll(f.ini()),
+        QCOMPARE(readFile(f.ini()),
                  QByteArray("; installed\r\n[SETTINGS]\r\nOPENFILE=1\r\nPATH=/home/u/Book 1.xls\r\n"));
         QVERIFY(f.settings.ReadIniValue(QStringLiteral("SETTINGS"), QStringLiteral("path")));
         QCOMPARE(f.settings.LastIniValue(), QStringLiteral("/home/u/Book 1.xls"));
@@ -126,7 +117,7 @@ private slots:
     {
         Folder f;
         const QString book = f.dir.filePath(QStringLiteral("book.xls"));
-        writeAll(book, "x");
+        writeFile(book, "x");
         const QString deletedPdf = f.dir.filePath(QStringLiteral("gone.pdf"));
         f.withIni("[SETTINGS]\nPATH=" + book.toUtf8() + "\nOUTPUTPATH=" + deletedPdf.toUtf8() + "\nOPENFILE=0\n");
         StartupSettings s = LoadStartupSettings(f.settings, f.dir.path());
