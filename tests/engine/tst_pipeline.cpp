@@ -5,6 +5,7 @@
 #include "support/officeprocesses.h"
 #include "support/pdftools.h"
 #include "support/files.h"
+#include "support/enginefakes.h"
 
 #include <QDir>
 #include <QFile>
@@ -23,6 +24,9 @@ using quillmer::test::samePage;
 using quillmer::test::corpus;
 using quillmer::test::readFile;
 using quillmer::test::writeFile;
+
+using RecordingShell = quillmer::test::RecordingDocumentShell;
+using RecordingExit = quillmer::test::RecordingProgramExit;
 
 namespace {
 
@@ -63,20 +67,6 @@ public:
 
     QStringList rowTexts;
     QList<QPair<qint16, QString>> changes;
-};
-
-class RecordingShell : public DocumentShell
-{
-public:
-    void ShellOpen(const QString& path) override { opened << path; }
-    QStringList opened;
-};
-
-class RecordingExit : public ProgramExit
-{
-public:
-    void EndProgram() override { ++calls; }
-    int calls = 0;
 };
 
 class ScriptedVersion : public VersionSource

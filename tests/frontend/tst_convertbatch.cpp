@@ -8,6 +8,7 @@
 #include "support/officeprocesses.h"
 #include "support/pdftools.h"
 #include "support/files.h"
+#include "support/enginefakes.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -21,6 +22,9 @@ using quillmer::test::pageSizes;
 
 using quillmer::test::corpus;
 
+using RecordingShell = quillmer::test::RecordingDocumentShell;
+using RecordingExit = quillmer::test::RecordingProgramExit;
+
 namespace {
 
 const QString ProgramRegistry = QStringLiteral(QUILLMER_PROGRAM_DIR "/registry.reg");
@@ -32,20 +36,6 @@ QByteArray checksum(const QString& path)
                ? QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256)
                : QByteArray();
 }
-
-class RecordingShell : public DocumentShell
-{
-public:
-    void ShellOpen(const QString& path) override { opened << path; }
-    QStringList opened;
-};
-
-class RecordingExit : public ProgramExit
-{
-public:
-    void EndProgram() override { ++calls; }
-    int calls = 0;
-};
 
 struct PathBoxesInMemory : PathBoxes
 {
