@@ -76,40 +76,101 @@ struct Descriptor
     }
 };
 
+// A new file beside the one it is to replace: in the target's folder, with
+// the target's permissions (a symbolic link is followed to the file it
+// names). It takes the target's place in commit(); until then, and whenever
+// a step fails, it is removed again and the target stays as it was. error()
+// is the errno of the first step that failed, 0 while all is well.
+class Replacement
+{
+public:
+    explicit Replacement(const QString& path)
+    {
+        QString targetPath = path;
+        const QFileInfo info(path);
+        if (info.isSymLink())
+            targetPath = info.symLinkTarget();
+        const QFileInfo targetInfo(targetPath);
+        if (targetInfo.fileName().isEmpty()) {
+            m_error = ENOENT;
+            return;
+        }
+        m_target = QFile::encodeName(targetPath);
+        m_folder = QFile::encodeName(targetInfo.absolutePath());
+        m_temp = m_folder + "/." + QFile::encodeName(targetInfo.fileName()) + ".XXXXXX";
+        m_fd = ::mkstemp(m_temp.data());
+        if (m_fd < 0) {
+            m_error = errno;
+            m_temp.clear();
+            return;
+        }
+        struct stat old{};
+        const mode_t mode =
+            ::stat(m_target.constData(), &old) == 0 ? (old.st_mode & 07777) : newFileMode();
+        if (::fchmod(m_fd, mode) != 0)
+            m_error = errno;
+    }
+
+    ~Replacement()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+        if (!m_committed && !m_temp.isEmpty())
+            ::unlink(m_temp.constData());
+    }
+
+    int error() const { return m_error; }
+
+    bool write(const char* data, qsizetype size)
+    {
+        if (m_error)
+            return false;
+        errno = ENOSPC; // a write that stops short without an error is a full disk
+        if (!writeAll(m_fd, data, size))
+            m_error = errno;
+        return !m_error;
+    }
+
+    // Flushes the new file to disk and renames it over the target.
+    bool commit()
+    {
+        if (m_error)
+            return false;
+        if (::fsync(m_fd) != 0)
+            m_error = errno;
+        const int closed = ::close(m_fd);
+        m_fd = -1;
+        if (!m_error && closed != 0)
+            m_error = errno;
+        if (!m_error && ::rename(m_temp.constData(), m_target.constData()) != 0)
+            m_error = errno;
+        if (m_error)
+            return false;
+        m_committed = true;
+        // Make the rename itself durable; the file is already complete either way.
+        const int dirFd = ::open(m_folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (dirFd >= 0) {
+            ::fsync(dirFd);
+            ::close(dirFd);
+        }
+        return true;
+    }
+
+private:
+    QByteArray m_target;
+    QByteArray m_folder;
+    QByteArray m_temp;
+    int m_fd = -1;
+    int m_error = 0;
+    bool m_committed = false;
+};
+
 } // namespace
 
 bool writeFileAtomically(const QString& path, const QByteArray& data)
 {
-    QString targetPath = path;
-    const QFileInfo info(path);
-    if (info.isSymLink())
-        targetPath = info.symLinkTarget();
-    const QByteArray target = QFile::encodeName(targetPath);
-    const QFileInfo targetInfo(targetPath);
-    const QByteArray folder = QFile::encodeName(targetInfo.absolutePath());
-
-    QByteArray temp = folder + "/." + QFile::encodeName(targetInfo.fileName()) + ".XXXXXX";
-    const int fd = ::mkstemp(temp.data());
-    if (fd < 0)
-        return false;
-
-    struct stat old{};
-    const mode_t mode = ::stat(target.constData(), &old) == 0 ? (old.st_mode & 07777) : newFileMode();
-    bool ok = ::fchmod(fd, mode) == 0 && writeAll(fd, data.constData(), data.size()) &&
-              ::fsync(fd) == 0;
-    ok = (::close(fd) == 0) && ok;
-    ok = ok && ::rename(temp.constData(), target.constData()) == 0;
-    if (!ok) {
-        ::unlink(temp.constData());
-        return false;
-    }
-    // Make the rename itself durable; the file is already complete either way.
-    const int dirFd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dirFd >= 0) {
-        ::fsync(dirFd);
-        ::close(dirFd);
-    }
-    return true;
+    Replacement out(path);
+    return out.write(data.constData(), data.size()) && out.commit();
 }
 
 void copyFileAtomically(const QString& source, const QString& target)
@@ -119,66 +180,19 @@ void copyFileAtomically(const QString& source, const QString& target)
     if (in.fd < 0)
         copyFailed(errno == ENOENT ? err::FileNotFound : errorNumberOf(errno), source, errno);
 
-    QString targetPath = target;
-    const QFileInfo info(target);
-    if (info.isSymLink())
-        targetPath = info.symLinkTarget();
-    const QFileInfo targetInfo(targetPath);
-    if (targetInfo.fileName().isEmpty())
-        copyFailed(err::PathNotFound, target, ENOENT);
-    const QByteArray finalName = QFile::encodeName(targetPath);
-    const QByteArray folder = QFile::encodeName(targetInfo.absolutePath());
-
-    QByteArray temp = folder + "/." + QFile::encodeName(targetInfo.fileName()) + ".XXXXXX";
-    Descriptor out;
-    out.fd = ::mkstemp(temp.data());
-    if (out.fd < 0)
-        copyFailed(errorNumberOf(errno), target, errno);
-
-    // From here on a failure removes the new file and leaves target alone.
-    const auto fail = [&](int error) {
-        ::close(out.fd);
-        out.fd = -1;
-        ::unlink(temp.constData());
-        copyFailed(errorNumberOf(error), target, error);
-    };
-    struct stat old{};
-    const mode_t mode =
-        ::stat(finalName.constData(), &old) == 0 ? (old.st_mode & 07777) : newFileMode();
-    if (::fchmod(out.fd, mode) != 0)
-        fail(errno);
+    Replacement out(target);
     QByteArray buffer(1 << 20, Qt::Uninitialized);
-    for (;;) {
+    while (!out.error()) {
         const ssize_t n = ::read(in.fd, buffer.data(), size_t(buffer.size()));
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0)
-            fail(errno);
-        if (n == 0)
+            copyFailed(errorNumberOf(errno), target, errno);
+        if (n == 0 || !out.write(buffer.constData(), n))
             break;
-        errno = ENOSPC; // a write that stops short without an error is a full disk
-        if (!writeAll(out.fd, buffer.constData(), n))
-            fail(errno);
     }
-    if (::fsync(out.fd) != 0)
-        fail(errno);
-    const int closed = ::close(out.fd);
-    out.fd = -1;
-    if (closed != 0) {
-        const int error = errno;
-        ::unlink(temp.constData());
-        copyFailed(errorNumberOf(error), target, error);
-    }
-    if (::rename(temp.constData(), finalName.constData()) != 0) {
-        const int error = errno;
-        ::unlink(temp.constData());
-        copyFailed(errorNumberOf(error), target, error);
-    }
-    const int dirFd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dirFd >= 0) {
-        ::fsync(dirFd);
-        ::close(dirFd);
-    }
+    if (!out.commit())
+        copyFailed(errorNumberOf(out.error()), target, out.error());
 }
 
 } // namespace quillmer::platform
