@@ -18,10 +18,12 @@
 #include <com/sun/star/beans/XPropertySetInfo.hpp>
 #include <com/sun/star/bridge/BridgeFactory.hpp>
 #include <com/sun/star/bridge/XBridge.hpp>
+#include <com/sun/star/configuration/theDefaultProvider.hpp>
 #include <com/sun/star/connection/Connector.hpp>
 #include <com/sun/star/connection/NoConnectException.hpp>
 #include <com/sun/star/container/XIndexAccess.hpp>
 #include <com/sun/star/container/XNameContainer.hpp>
+#include <com/sun/star/container/XNameReplace.hpp>
 #include <com/sun/star/container/XNamed.hpp>
 #include <com/sun/star/document/MacroExecMode.hpp>
 #include <com/sun/star/document/UpdateDocMode.hpp>
@@ -38,6 +40,7 @@
 #include <com/sun/star/style/XStyleFamiliesSupplier.hpp>
 #include <com/sun/star/table/XCellRange.hpp>
 #include <com/sun/star/uno/XComponentContext.hpp>
+#include <com/sun/star/util/XChangesBatch.hpp>
 #include <com/sun/star/util/XCloseable.hpp>
 #include <condition_variable>
 #include <cppuhelper/bootstrap.hxx>
@@ -242,6 +245,31 @@ void removeLeftFolders()
     }
 }
 
+// Marks the profile as made by this version of the office. Until a profile
+// says so, every start counts as the first after an upgrade and runs the
+// office's graphics self-tests (4096-pixel surfaces drawn and compared),
+// which cost more than the rest of the start together. Only a window that
+// shows a document would ever write the mark, and a headless office shows
+// none.
+void markProfileCurrent(const Reference<css::uno::XComponentContext>& remote)
+{
+    const Reference<css::lang::XMultiServiceFactory> provider =
+        css::configuration::theDefaultProvider::get(remote);
+    const Any path(property("nodepath", Any(OUString("/org.openoffice.Setup/Product"))));
+    const Reference<css::container::XNameReplace> product(
+        provider->createInstanceWithArguments(
+            OUString("com.sun.star.configuration.ConfigurationUpdateAccess"),
+            Sequence<Any>(&path, 1)),
+        UNO_QUERY_THROW);
+    OUString version, last;
+    product->getByName(OUString("ooSetupVersion")) >>= version;
+    product->getByName(OUString("ooSetupLastVersion")) >>= last;
+    if (version.isEmpty() || version == last)
+        return;
+    product->replaceByName(OUString("ooSetupLastVersion"), Any(version));
+    Reference<css::util::XChangesBatch>(product, UNO_QUERY_THROW)->commitChanges();
+}
+
 QString fileNameOf(const QString& path)
 {
     return QFileInfo(path).fileName();
@@ -439,6 +467,7 @@ void OfficeInstance::start(const QString& programFolder)
         const Reference<css::uno::XComponentContext> remote(
             bridge->getInstance(OUString("StarOffice.ComponentContext")), UNO_QUERY_THROW);
         desktop = css::frame::Desktop::create(remote);
+        markProfileCurrent(remote);
     } catch (const css::uno::Exception& e) {
         if (m_expired)
             throw cannotCreate(QStringLiteral("LibreOffice did not answer within %1 seconds")

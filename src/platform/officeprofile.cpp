@@ -4,7 +4,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
-
 #include <cstdio>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -25,8 +24,8 @@ bool copyTree(const QString& from, const QString& to)
     if (!QDir().mkpath(to))
         return false;
     const QDir source(from);
-    for (const QFileInfo& entry :
-         source.entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot | QDir::System)) {
+    for (const QFileInfo& entry : source.entryInfoList(QDir::AllEntries | QDir::Hidden |
+                                                       QDir::NoDotAndDotDot | QDir::System)) {
         if (leftOut(entry.fileName()) || entry.isSymLink())
             continue;
         const QString target = to + QLatin1Char('/') + entry.fileName();
@@ -41,11 +40,17 @@ bool copyTree(const QString& from, const QString& to)
     return true;
 }
 
+// A profile worth copying: the user's own, with its configuration, marked by
+// the office as made by its present version (without the mark every start
+// repeats the work of the first start after an upgrade).
 bool usable(const QString& folder)
 {
     const QFileInfo info(folder);
-    return info.isDir() && !info.isSymLink() && info.ownerId() == ::geteuid() &&
-           QFileInfo(folder + QStringLiteral("/user/registrymodifications.xcu")).isFile();
+    if (!info.isDir() || info.isSymLink() || info.ownerId() != ::geteuid())
+        return false;
+    QFile configuration(folder + QStringLiteral("/user/registrymodifications.xcu"));
+    return configuration.open(QIODevice::ReadOnly) &&
+           configuration.readAll().contains("\"ooSetupLastVersion\"");
 }
 
 } // namespace
@@ -70,8 +75,10 @@ bool OfficeProfileTemplate::seed(const QString& profileFolder) const
 
 void OfficeProfileTemplate::keep(const QString& profileFolder) const
 {
-    if (m_folder.isEmpty() || QFileInfo::exists(m_folder) || !usable(profileFolder))
+    if (m_folder.isEmpty() || usable(m_folder) || !usable(profileFolder))
         return;
+    // A template from an older office or program is replaced.
+    discard();
     const QString parent = QFileInfo(m_folder).absolutePath();
     if (!QDir().mkpath(parent))
         return;
@@ -79,18 +86,26 @@ void OfficeProfileTemplate::keep(const QString& profileFolder) const
     const QString partial = m_folder + QStringLiteral(".new-%1").arg(::getpid());
     QDir(partial).removeRecursively();
     if (copyTree(profileFolder, partial) &&
-        std::rename(QFile::encodeName(partial).constData(), QFile::encodeName(m_folder).constData()) == 0)
+        std::rename(QFile::encodeName(partial).constData(),
+                    QFile::encodeName(m_folder).constData()) == 0)
         return;
     QDir(partial).removeRecursively();
 }
 
 void OfficeProfileTemplate::discard() const
 {
-    if (m_folder.isEmpty() || !QFileInfo::exists(m_folder))
+    const QFileInfo info(m_folder);
+    if (m_folder.isEmpty() || (!info.exists() && !info.isSymLink()))
         return;
+    // A link is removed itself, never what it points to.
+    if (info.isSymLink()) {
+        QFile::remove(m_folder);
+        return;
+    }
     // Renamed away first, so that no instance copies a half-removed template.
     const QString doomed = m_folder + QStringLiteral(".old-%1").arg(::getpid());
-    if (std::rename(QFile::encodeName(m_folder).constData(), QFile::encodeName(doomed).constData()) == 0)
+    if (std::rename(QFile::encodeName(m_folder).constData(),
+                    QFile::encodeName(doomed).constData()) == 0)
         QDir(doomed).removeRecursively();
 }
 

@@ -15,10 +15,13 @@ using quillmer::test::writeFile;
 namespace {
 
 // A profile as a running office leaves it: settings, a lock, scratch files.
-QString profile(const QTemporaryDir& dir, const char* name, const QByteArray& settings)
+// An office that has marked it as its own writes ooSetupLastVersion.
+QString profile(const QTemporaryDir& dir, const char* name, const QByteArray& settings,
+                bool marked = true)
 {
     const QString folder = dir.filePath(QLatin1String(name));
-    writeFile(folder + "/user/registrymodifications.xcu", settings);
+    writeFile(folder + "/user/registrymodifications.xcu",
+              settings + (marked ? "<prop oor:name=\"ooSetupLastVersion\">" : ""));
     writeFile(folder + "/user/.lock", "locked");
     writeFile(folder + "/user/temp/scratch", "x");
     writeFile(folder + "/user/config/soffice.cfg/x.xml", "<x/>");
@@ -40,22 +43,26 @@ private slots:
         QVERIFY(!QFileInfo::exists(dir.filePath("instance0")));
 
         prepared.keep(profile(dir, "first", "first"));
-        QCOMPARE(readFile(prepared.folder() + "/user/registrymodifications.xcu"), QByteArray("first"));
+        QVERIFY(
+            readFile(prepared.folder() + "/user/registrymodifications.xcu").startsWith("first"));
         QVERIFY(!QFileInfo::exists(prepared.folder() + "/user/.lock"));
         QVERIFY(!QFileInfo::exists(prepared.folder() + "/user/temp"));
         // Only the user can enter the cache folder it made.
-        QCOMPARE(QFileInfo(dir.filePath("cache/quillmer")).permissions() & (QFile::ReadOther | QFile::ReadGroup),
+        QCOMPARE(QFileInfo(dir.filePath("cache/quillmer")).permissions() &
+                     (QFile::ReadOther | QFile::ReadGroup),
                  QFileDevice::Permissions());
 
         // An existing template stays as it is.
         prepared.keep(profile(dir, "second", "second"));
-        QCOMPARE(readFile(prepared.folder() + "/user/registrymodifications.xcu"), QByteArray("first"));
-        QCOMPARE(QDir(dir.filePath("cache/quillmer")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
-                 QStringList{"office-profile"});
+        QVERIFY(
+            readFile(prepared.folder() + "/user/registrymodifications.xcu").startsWith("first"));
+        QCOMPARE(
+            QDir(dir.filePath("cache/quillmer")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+            QStringList{"office-profile"});
 
         const QString instance = dir.filePath("instance1");
         QVERIFY(prepared.seed(instance));
-        QCOMPARE(readFile(instance + "/user/registrymodifications.xcu"), QByteArray("first"));
+        QVERIFY(readFile(instance + "/user/registrymodifications.xcu").startsWith("first"));
         QCOMPARE(readFile(instance + "/user/config/soffice.cfg/x.xml"), QByteArray("<x/>"));
         // Never over an existing folder.
         QVERIFY(!prepared.seed(instance));
@@ -63,6 +70,17 @@ private slots:
         prepared.discard();
         QVERIFY(!QFileInfo::exists(prepared.folder()));
         QVERIFY(!prepared.seed(dir.filePath("instance2")));
+
+        // A template the office has not marked as its own is never copied,
+        // and the next clean profile takes its place.
+        prepared.keep(profile(dir, "unmarked", "unmarked", false));
+        QVERIFY(!QFileInfo::exists(prepared.folder()));
+        QVERIFY(QDir().rename(dir.filePath("unmarked"), prepared.folder()));
+        QVERIFY(!prepared.seed(dir.filePath("instance3")));
+        prepared.keep(profile(dir, "third", "third"));
+        QVERIFY(prepared.seed(dir.filePath("instance3")));
+        QVERIFY(
+            readFile(dir.filePath("instance3/user/registrymodifications.xcu")).startsWith("third"));
     }
 
     void refusesWhatIsNotAProfile()
@@ -78,6 +96,11 @@ private slots:
         QVERIFY(QFile::link(elsewhere, prepared.folder()));
         QVERIFY(!prepared.seed(dir.filePath("instance")));
         QVERIFY(!QFileInfo::exists(dir.filePath("instance")));
+        // Replacing it removes the link, never what it points to.
+        prepared.keep(profile(dir, "own", "own"));
+        QVERIFY(QFileInfo(elsewhere + "/user/registrymodifications.xcu").isFile());
+        QVERIFY(!QFileInfo(prepared.folder()).isSymLink());
+        QVERIFY(prepared.seed(dir.filePath("instance")));
     }
 };
 
