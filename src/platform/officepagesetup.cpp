@@ -142,9 +142,9 @@ class OfficePageSetup final : public PageSetup
 public:
     OfficePageSetup(std::shared_ptr<OfficeInstance> instance,
                     Reference<css::lang::XComponent> document,
-                    Reference<css::sheet::XSpreadsheet> sheet)
+                    Reference<css::sheet::XSpreadsheet> sheet, std::shared_ptr<OwnPageStyle> own)
         : m_instance(std::move(instance)), m_document(std::move(document)),
-          m_sheet(std::move(sheet))
+          m_sheet(std::move(sheet)), m_own(std::move(own))
     {
     }
 
@@ -233,45 +233,39 @@ public:
 private:
     template <typename F> void write(const char* property, F&& f)
     {
-        m_instance->run(setFailure(property), [&] { f(ownPageStyle(m_document, m_sheet)); });
+        m_instance->run(setFailure(property), [&] { f(style()); });
+    }
+
+    // The sheet's own page style. Once an earlier write made sure of it, it
+    // stays so while the sheet keeps that style: only this sheet's set-up is
+    // ever written.
+    Reference<css::beans::XPropertySet> style()
+    {
+        const Reference<css::beans::XPropertySet> sheet(m_sheet, UNO_QUERY_THROW);
+        OUString name;
+        sheet->getPropertyValue(OUString("PageStyle")) >>= name;
+        if (m_own->style.is() && m_own->name == name)
+            return m_own->style;
+        m_own->style = ownPageStyle(m_document, m_sheet);
+        sheet->getPropertyValue(OUString("PageStyle")) >>= m_own->name;
+        return m_own->style;
     }
 
     std::shared_ptr<OfficeInstance> m_instance;
     Reference<css::lang::XComponent> m_document;
     Reference<css::sheet::XSpreadsheet> m_sheet;
+    std::shared_ptr<OwnPageStyle> m_own;
 };
 
-class OfficeWorksheet : public Worksheet
-{
-public:
-    OfficeWorksheet(std::shared_ptr<OfficeInstance> instance,
-                    Reference<css::lang::XComponent> document,
-                    Reference<css::sheet::XSpreadsheet> sheet, QString name)
-        : m_instance(std::move(instance)), m_document(std::move(document)),
-          m_sheet(std::move(sheet)), m_name(std::move(name))
-    {
-    }
-
-    QString Name() const override { return m_name; }
-    std::unique_ptr<PageSetup> pageSetup() override
-    {
-        return std::make_unique<OfficePageSetup>(m_instance, m_document, m_sheet);
-    }
-
-private:
-    std::shared_ptr<OfficeInstance> m_instance;
-    Reference<css::lang::XComponent> m_document;
-    Reference<css::sheet::XSpreadsheet> m_sheet;
-    QString m_name;
-};
 } // namespace
 
 std::unique_ptr<PageSetup> officePageSetup(std::shared_ptr<OfficeInstance> instance,
                                            Reference<css::lang::XComponent> document,
-                                           Reference<css::sheet::XSpreadsheet> sheet)
+                                           Reference<css::sheet::XSpreadsheet> sheet,
+                                           std::shared_ptr<OwnPageStyle> own)
 {
     return std::make_unique<OfficePageSetup>(std::move(instance), std::move(document),
-                                             std::move(sheet));
+                                             std::move(sheet), std::move(own));
 }
 
 } // namespace quillmer::platform

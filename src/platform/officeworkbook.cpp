@@ -37,7 +37,7 @@ public:
     QString Name() const override { return m_name; }
     std::unique_ptr<PageSetup> pageSetup() override
     {
-        return officePageSetup(m_instance, m_document, m_sheet);
+        return officePageSetup(m_instance, m_document, m_sheet, m_ownStyle);
     }
 
 private:
@@ -45,6 +45,7 @@ private:
     Reference<css::lang::XComponent> m_document;
     Reference<css::sheet::XSpreadsheet> m_sheet;
     QString m_name;
+    std::shared_ptr<OwnPageStyle> m_ownStyle = std::make_shared<OwnPageStyle>();
 };
 
 // A number argument given as a number or as text ("3").

@@ -150,8 +150,9 @@ void SpareOfficeHosts::end() noexcept
     std::lock_guard lock(m_shared->mutex);
     m_shared->stopping = true;
     m_shared->tasks.clear();
+    m_shared->state = SpareState::None;
     if (m_shared->spare)
-        m_shared->spare->killNow();
+        m_shared->spare->killNow(); // reaped when the factory goes
 }
 
 pid_t SpareOfficeHosts::waitForSpare(milliseconds limit)
