@@ -1,9 +1,14 @@
 # make run   installs what is missing, builds, lays out the program folder and starts the program
 # make test  the same set-up, then every test
+# make sanitize  builds with AddressSanitizer and UndefinedBehaviorSanitizer
+#            in build-asan and runs the tests that do not start LibreOffice
+# make fuzz  builds the libFuzzer targets with clang and runs each a while
 BUILD ?= build
+ASAN_BUILD ?= build-asan
+FUZZ_SECONDS ?= 60
 CMAKE_FLAGS ?=
 
-.PHONY: run test setup build clean format
+.PHONY: run test setup build clean format sanitize fuzz
 
 run: build
 	cd $(BUILD)/Quillmer && ./Quillmer
@@ -18,8 +23,16 @@ build: setup
 	cmake -S . -B $(BUILD) -G Ninja $(CMAKE_FLAGS)
 	cmake --build $(BUILD) --parallel
 
+sanitize: setup
+	cmake -S . -B $(ASAN_BUILD) -G Ninja -DQUILLMER_SANITIZE=ON $(CMAKE_FLAGS)
+	cmake --build $(ASAN_BUILD) --parallel
+	scripts/run-tests.sh $(ASAN_BUILD) -LE office
+
+fuzz: setup
+	scripts/fuzz.sh $(FUZZ_SECONDS)
+
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) build-fuzz
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i

@@ -40,9 +40,10 @@ QString GhostscriptRuns::secondRunCommand(const QString& gsPath, const QString& 
                                           const QString& firstPage, const QString& lastPage,
                                           bool setPdfWrite)
 {
-    return gsPath +
-           QStringLiteral(" -dSAFER -dNOPAUSE -dBATCH -sDEVICE=pdfwrite -dFirstPage=") +
-           firstPage + QStringLiteral(" -dLastPage=") + lastPage +
+    // The numeric test passes white space around a number; in the command
+    // it would split the option and hand Ghostscript the number as a file.
+    return gsPath + QStringLiteral(" -dSAFER -dNOPAUSE -dBATCH -sDEVICE=pdfwrite -dFirstPage=") +
+           firstPage.trimmed() + QStringLiteral(" -dLastPage=") + lastPage.trimmed() +
            QStringLiteral(" -sOutputFile=") + Quote + scratch + QStringLiteral("/PdfFile.pdf") +
            Quote + setPdfWriteOperand(setPdfWrite) + Quote + scratch +
            QStringLiteral("/PdfFiletemp.pdf") + Quote;

@@ -29,7 +29,7 @@ public:
     static QString firstRunCommand(const QString& gsPath, const QString& scratch, bool allPages,
                                    bool setPdfWrite);
     // The second run: pages first..last of PdfFiletemp.pdf into PdfFile.pdf.
-    // The page texts are inserted as they stand.
+    // The page texts are inserted as they stand, without white space around them.
     static QString secondRunCommand(const QString& gsPath, const QString& scratch,
                                     const QString& firstPage, const QString& lastPage,
                                     bool setPdfWrite);

@@ -5,7 +5,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -59,10 +58,10 @@ qint32 errorNumberOf(int error)
 
 [[noreturn]] void copyFailed(qint32 number, const QString& path, int error)
 {
-    throw AppError(number, QStringLiteral("%1: '%2' (%3)")
-                               .arg(AppError::standardDescription(number),
-                                    QDir::toNativeSeparators(path),
-                                    QString::fromLocal8Bit(std::strerror(error))));
+    throw AppError(number,
+                   QStringLiteral("%1: '%2' (%3)")
+                       .arg(AppError::standardDescription(number), QDir::toNativeSeparators(path),
+                            QString::fromLocal8Bit(std::strerror(error))));
 }
 
 // Closes a descriptor at the end of a scope.
@@ -76,38 +75,36 @@ struct Descriptor
     }
 };
 
-// A new file beside the one it is to replace: in the target's folder, with
-// the target's permissions (a symbolic link is followed to the file it
-// names). It takes the target's place in commit(); until then, and whenever
-// a step fails, it is removed again and the target stays as it was. error()
-// is the errno of the first step that failed, 0 while all is well.
+// A new file beside the one it is to replace, in the target's folder and
+// with the target's permissions. It takes the target's place in commit();
+// a symbolic link at the target is replaced itself, so nothing is ever
+// written through it. Until then, and whenever a step fails, it is removed
+// again and the target stays as it was. error() is the errno of the first
+// step that failed, 0 while all is well.
 class Replacement
 {
 public:
     explicit Replacement(const QString& path)
     {
-        QString targetPath = path;
         const QFileInfo info(path);
-        if (info.isSymLink())
-            targetPath = info.symLinkTarget();
-        const QFileInfo targetInfo(targetPath);
-        if (targetInfo.fileName().isEmpty()) {
+        if (info.fileName().isEmpty()) {
             m_error = ENOENT;
             return;
         }
-        m_target = QFile::encodeName(targetPath);
-        m_folder = QFile::encodeName(targetInfo.absolutePath());
-        m_temp = m_folder + "/." + QFile::encodeName(targetInfo.fileName()) + ".XXXXXX";
+        m_target = QFile::encodeName(path);
+        m_folder = QFile::encodeName(info.absolutePath());
+        m_temp = m_folder + "/." + QFile::encodeName(info.fileName()) + ".XXXXXX";
         m_fd = ::mkstemp(m_temp.data());
         if (m_fd < 0) {
             m_error = errno;
             m_temp.clear();
             return;
         }
-        struct stat old{};
-        const mode_t mode =
-            ::stat(m_target.constData(), &old) == 0 ? (old.st_mode & 07777) : newFileMode();
-        if (::fchmod(m_fd, mode) != 0)
+        struct stat old
+        {
+        };
+        const bool keepMode = ::lstat(m_target.constData(), &old) == 0 && S_ISREG(old.st_mode);
+        if (::fchmod(m_fd, keepMode ? (old.st_mode & 07777) : newFileMode()) != 0)
             m_error = errno;
     }
 

@@ -5,9 +5,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QList>
-
 #include <SimpleIni.h>
-
 #include <optional>
 
 namespace quillmer::platform {
@@ -32,7 +30,9 @@ QByteArray trimmedLine(QByteArray line)
     return line.trimmed();
 }
 
-// The section name of a header line such as "[ SETTINGS ]", or nothing.
+// The section name of a header line such as "[ SETTINGS ]", or nothing. A
+// header left open ("[SETTINGS") ends the section before it, as the reader
+// sees it, but names no section that can be asked for.
 std::optional<QByteArray> sectionOf(const QByteArray& line)
 {
     const QByteArray t = trimmedLine(line);
@@ -40,7 +40,7 @@ std::optional<QByteArray> sectionOf(const QByteArray& line)
         return std::nullopt;
     const qsizetype close = t.indexOf(']');
     if (close < 0)
-        return std::nullopt;
+        return QByteArray("\n");
     return t.mid(1, close - 1).trimmed();
 }
 

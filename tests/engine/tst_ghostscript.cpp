@@ -129,9 +129,10 @@ private slots:
                  QString(R"(/usr/bin/gs -dSAFER -dNOPAUSE -dBATCH -sDEVICE=pdfwrite )"
                          R"(-sOutputFile="/s/PdfFile.pdf" -dCompatibilityLevel=1.4 -c )"
                          R"(3000000 setvmthreshold -f "/s/PsFile.ps")"));
-        QCOMPARE(GhostscriptRuns::secondRunCommand("/usr/bin/gs", "/s", " 3", "x", false),
+        // White space that the numeric test lets pass never splits the option.
+        QCOMPARE(GhostscriptRuns::secondRunCommand("/usr/bin/gs", "/s", " 3", "x\t", false),
                  QString(R"(/usr/bin/gs -dSAFER -dNOPAUSE -dBATCH -sDEVICE=pdfwrite )"
-                         R"(-dFirstPage= 3 -dLastPage=x -sOutputFile="/s/PdfFile.pdf" )"
+                         R"(-dFirstPage=3 -dLastPage=x -sOutputFile="/s/PdfFile.pdf" )"
                          R"(-dCompatibilityLevel=1.4 -c 3000000 setvmthreshold -f )"
                          R"("/s/PdfFiletemp.pdf")"));
     }

@@ -111,6 +111,13 @@ private slots:
         QCOMPARE(readFile(file), expected);
         QCOMPARE(read(file, "NEW", "K"), QStringLiteral("v"));
         QCOMPARE(read(file, "SETTINGS", "OUTPUTPATH"), QStringLiteral("/out/book.pdf"));
+
+        // A header left open ends the section for the reader: a new key goes
+        // before it, where it reads back.
+        writeFile(file, "[SETTINGS]\nx=y\n[SETTINh = aG\npaS\n");
+        QVERIFY(ProfileFile::writeString(file, QStringLiteral("SETTINGS"), QStringLiteral("PATH"),
+                                         QStringLiteral("/a")));
+        QCOMPARE(read(file, "SETTINGS", "PATH"), QStringLiteral("/a"));
     }
 
     void writeCreatesAMissingFile()
