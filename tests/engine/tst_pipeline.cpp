@@ -1,16 +1,9 @@
-#include "engine/pipeline.h"
-#include "jobs/joblist.h"
-#include "platform/libreofficehost.h"
-#include "support/fakes.h"
+#include "pipelinerig.h"
 #include "support/officeprocesses.h"
 #include "support/pdftools.h"
-#include "support/files.h"
-#include "support/enginefakes.h"
 
 #include <QDir>
 #include <QFile>
-#include <QProcess>
-#include <QTemporaryDir>
 #include <QTest>
 
 using namespace quillmer;
@@ -25,176 +18,7 @@ using quillmer::test::corpus;
 using quillmer::test::readFile;
 using quillmer::test::writeFile;
 
-using RecordingShell = quillmer::test::RecordingDocumentShell;
-using RecordingExit = quillmer::test::RecordingProgramExit;
-
-namespace {
-
-const QString ProgramRegistry = QStringLiteral(QUILLMER_PROGRAM_DIR "/registry.reg");
-
-QByteArray run(const QString& program, const QStringList& arguments, int* exitCode = nullptr)
-{
-    QProcess p;
-    p.start(program, arguments);
-    p.waitForFinished(-1);
-    if (exitCode)
-        *exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    return p.readAllStandardOutput();
-}
-
-// The job list as the window shows it, every status change noted.
-class RecordingJobs : public JobStatusSink
-{
-public:
-    void UpdateListViewStatus(qint16 row, const QString& status) noexcept override
-    {
-        changes << qMakePair(row, status);
-    }
-    QString rowText(qint16 row) const override
-    {
-        if (row < 1 || row > rowTexts.size())
-            throw AppError(err::SubscriptOutOfRange);
-        return rowTexts[row - 1];
-    }
-    QStringList statuses(qint16 row) const
-    {
-        QStringList out;
-        for (const auto& [r, s] : changes)
-            if (r == row)
-                out << s;
-        return out;
-    }
-
-    QStringList rowTexts;
-    QList<QPair<qint16, QString>> changes;
-};
-
-class ScriptedVersion : public VersionSource
-{
-public:
-    std::optional<VersionRecord> query() override { return record; }
-    std::optional<VersionRecord> record;
-};
-
-// The real runner, remembering each command line. It can check something
-// while a command runs, and, as a fault, refuse to start the conversion
-// runs.
-class Runner : public CommandRunner
-{
-public:
-    bool RunCommandAndWait(const QString& commandLine, const QString& workingFolder,
-                           qint32& waitTime, qint32 windowState, qint32 creationFlags) override
-    {
-        commands << commandLine;
-        if (whileRunning)
-            whileRunning();
-        m_refused = refuseConversionRuns && commandLine.contains("-sDEVICE=pdfwrite");
-        if (m_refused)
-            return false;
-        return m_real.RunCommandAndWait(commandLine, workingFolder, waitTime, windowState,
-                                        creationFlags);
-    }
-    CommandOutcome lastOutcome() const override
-    {
-        return m_refused ? CommandOutcome() : m_real.lastOutcome();
-    }
-
-    QStringList commands;
-    std::function<void()> whileRunning;
-    bool refuseConversionRuns = false;
-
-private:
-    ProcessCommandRunner m_real;
-    bool m_refused = false;
-};
-
-// Real LibreOffice hosts; their processes are noted. As a fault, the next
-// creations can fail with a given error.
-class Hosts : public SpreadsheetHostFactory
-{
-public:
-    explicit Hosts(const QString& registry) : m_real(registry) {}
-    std::unique_ptr<SpreadsheetHost> create() override
-    {
-        if (!failures.empty()) {
-            const qint32 number = failures.front();
-            failures.pop_front();
-            throw AppError(number);
-        }
-        auto host = m_real.create();
-        pids << static_cast<LibreOfficeHost*>(host.get())->processId();
-        return host;
-    }
-
-    std::deque<qint32> failures;
-    QList<pid_t> pids;
-
-private:
-    LibreOfficeHostFactory m_real;
-};
-
-// A registry that names a Ghostscript path (none when null).
-QString registryWithGhostscript(const QString& folder, const std::optional<QString>& gsPath)
-{
-    const QString path = folder + "/pipeline.reg";
-    QByteArray text = "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\GS]\n";
-    if (gsPath)
-        text += "\"GSPath\"=\"" + gsPath->toUtf8() + "\"\n";
-    writeFile(path, text);
-    return path;
-}
-
-QString programGhostscript()
-{
-    const RegistryFile registry = RegistryFile::load(ProgramRegistry);
-    const RegistryKey* key = registry.key(hkey::LocalMachine, "SOFTWARE\\GS");
-    const auto value = key ? key->value("GSPath") : std::nullopt;
-    return value ? QString::fromUtf8(value->data).remove(QChar(0)) : QString();
-}
-
-// A pipeline with its services: real hosts from hostRegistry, the
-// Ghostscript of gsPath, a scratch folder of its own.
-struct Rig
-{
-    explicit Rig(const std::optional<QString>& gsPath = programGhostscript(),
-                 const QString& hostRegistry = ProgramRegistry)
-        : registryPath(registryWithGhostscript(dir.path(), gsPath)), registry(registryPath),
-          hosts(hostRegistry), printers(hostRegistry), scratch(dir.filePath("cache"))
-    {
-        options.options().openAfterConversion = 0;
-        jobs.rowTexts = {"Book.xls", "Second.xls", "Third.xls"};
-    }
-
-    void convert(const QString& source, const QString& target, qint16 row = 1)
-    {
-        engine.ConversionPipeline(source, target, row, 1);
-    }
-    QString target(const QString& name) const { return dir.filePath(name); }
-    QStringList scratchFiles() const
-    {
-        return QDir(scratch.path()).entryList(QDir::Files | QDir::NoDotAndDotDot);
-    }
-
-    QTemporaryDir dir;
-    QString registryPath;
-    Registry registry;
-    FixedConversionOptions options;
-    RecordingJobs jobs;
-    FakeMessageBox messages;
-    FakePointer pointer;
-    ErrorHandler errors{messages, pointer};
-    RecordingShell shell;
-    RecordingExit exit;
-    Hosts hosts;
-    RegistryPrinters printers;
-    Runner runner;
-    ScriptedVersion version;
-    ScratchFolder scratch;
-    ConversionEngine engine{PipelineContext{options, jobs, messages, errors, shell, exit, hosts,
-                                            printers, runner, registry, version, scratch}};
-};
-
-} // namespace
+using namespace quillmer::test;
 
 class TestPipeline : public QObject
 {
@@ -256,9 +80,12 @@ private slots:
     void missingPrinterMessages()
     {
         const QString base = "Please install 'HP Color LaserJet 5/5M PS' printer driver with ";
-        QCOMPARE(ConversionEngine::missingPrinterMessage("95"), base + "default name from Windows CD.");
-        QCOMPARE(ConversionEngine::missingPrinterMessage("ME"), base + "default name from Windows CD.");
-        QCOMPARE(ConversionEngine::missingPrinterMessage("4.0"), base + "default name from Windows CD.");
+        QCOMPARE(ConversionEngine::missingPrinterMessage("95"),
+                 base + "default name from Windows CD.");
+        QCOMPARE(ConversionEngine::missingPrinterMessage("ME"),
+                 base + "default name from Windows CD.");
+        QCOMPARE(ConversionEngine::missingPrinterMessage("4.0"),
+                 base + "default name from Windows CD.");
         QCOMPARE(ConversionEngine::missingPrinterMessage("98"),
                  base + "all default name from Windows CD.");
         QCOMPARE(ConversionEngine::successMessage("report.xls"),
@@ -310,13 +137,17 @@ private slots:
         const QString scratch = rig.scratch.path();
         QCOMPARE(runs[1], programGhostscript() +
                               " -dSAFER -dNOPAUSE -dBATCH -sDEVICE=pdfwrite -sOutputFile=\"" +
-                              scratch + "/PdfFiletemp.pdf\" -dCompatibilityLevel=1.4 -c 3000000 "
-                                        "setvmthreshold -f \"" + scratch + "/PsFile.ps\"");
+                              scratch +
+                              "/PdfFiletemp.pdf\" -dCompatibilityLevel=1.4 -c 3000000 "
+                              "setvmthreshold -f \"" +
+                              scratch + "/PsFile.ps\"");
         QCOMPARE(runs[2], programGhostscript() +
                               " -dSAFER -dNOPAUSE -dBATCH -sDEVICE=pdfwrite -dFirstPage=2 "
-                              "-dLastPage=3 -sOutputFile=\"" + scratch +
+                              "-dLastPage=3 -sOutputFile=\"" +
+                              scratch +
                               "/PdfFile.pdf\" -dCompatibilityLevel=1.4 -c 3000000 setvmthreshold "
-                              "-f \"" + scratch + "/PdfFiletemp.pdf\"");
+                              "-f \"" +
+                              scratch + "/PdfFiletemp.pdf\"");
         QVERIFY(lockedWhileRunning);
         QVERIFY(rig.scratch.tryLock()); // and free again afterwards
         QCOMPARE(rig.scratchFiles(), (QStringList{"PdfFile.pdf", "PsFile.ps"}));
