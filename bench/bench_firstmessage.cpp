@@ -191,7 +191,7 @@ double median(QList<double> v)
 
 QString figures(const QList<double>& v)
 {
-    return QStringLiteral("%1 | %2 | %3")
+    return QStringLiteral("%1 (%2–%3)")
         .arg(median(v), 0, 'f', 0)
         .arg(*std::min_element(v.begin(), v.end()), 0, 'f', 0)
         .arg(*std::max_element(v.begin(), v.end()), 0, 'f', 0);
@@ -232,8 +232,8 @@ int main(int argc, char** argv)
             peak << press.peakMegabytes;
             spare << press.spareMegabytes;
         }
-        std::printf("| jobs | per job: median, fastest, slowest | --convert-to per file: median, "
-                    "fastest, slowest | ratio (median) | peak memory, program (MB) | spare office "
+        std::printf("| jobs | per job: median (fastest–slowest) | --convert-to per file: median "
+                    "(fastest–slowest) | ratio (median) | peak memory, program (MB) | spare office "
                     "(MB) |\n|---:|---:|---:|---:|---:|---:|\n");
         std::printf("| %lld | %s | %s | %.2f | %.0f | %.0f |\n", qlonglong(args.size()),
                     qPrintable(figures(perJob)), qPrintable(figures(plain)), median(ratio),
@@ -241,8 +241,8 @@ int main(int argc, char** argv)
         return 0;
     }
 
-    std::printf("| workbook | first message: median, fastest, slowest | --convert-to: median, "
-                "fastest, slowest | ratio (median) | first message |\n"
+    std::printf("| workbook | first message: median (fastest–slowest) | --convert-to: median "
+                "(fastest–slowest) | ratio (median) | first message |\n"
                 "|---|---:|---:|---:|---|\n");
     for (const QString& workbook : args) {
         QList<double> first, plain, ratio;
