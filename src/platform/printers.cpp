@@ -29,15 +29,23 @@ AppError printFailure(const QString& why)
 //    CMap is read (its operators redefined to fill a dictionary) and put into
 //    a copy of its font as FontInfo /GlyphNames2Unicode, character code to
 //    UTF-16BE, the entry Ghostscript's pdfwrite reads to write ToUnicode.
+//    Only single UTF-16 units are kept: pdfwrite writes longer values
+//    (ligatures, a letter with combining marks) garbled, but without an
+//    entry it takes the glyph's character from the font itself.
 //    A font whose map cannot be read stays as it was.
 // 2. Page sizes. The reader skips setpagedevice when the page size rounds to
 //    the current one, so an A4 page (595.3 x 841.89) on a device whose
 //    default is 595 x 842 kept the default. Each page object first sets its
 //    exact size when it differs.
+// 3. Orientation. pdfwrite by default turns a page whose text it finds
+//    mostly vertical (/Rotate 90); the file asks it to keep every page as
+//    the spool has it.
 //
 // Other PostScript consumers print the file as before: they ignore the
-// FontInfo entry, and the page sizes are the file's own.
+// FontInfo entry and the distiller parameter, and the page sizes are the
+// file's own.
 const char* const DocumentSetup = R"ps(
+/setdistillerparams where { pop << /AutoRotatePages /None >> setdistillerparams } if
 /PDFReader where { pop
 userdict /QuillmerState 6 dict put
 QuillmerState /n count 2 sub put
@@ -48,6 +56,7 @@ QuillmerState /g currentglobal put
   /ops 16 dict def
   ops begin
     /QuillmerCode { 0 exch { exch 8 bitshift add } forall } bind def
+    /QuillmerPut { dup length 2 eq { QuillmerMap 3 1 roll put } { pop pop } ifelse } bind def
     /findresource { pop pop currentdict } bind def
     /defineresource { pop pop } bind def
     /usecmap { pop } bind def
@@ -57,7 +66,7 @@ QuillmerState /g currentglobal put
     /endcodespacerange { cleartomark } bind def
     /beginbfchar { pop mark } bind def
     /endbfchar { counttomark 2 idiv {
-        exch QuillmerCode exch QuillmerMap 3 1 roll put } repeat pop } bind def
+        exch QuillmerCode exch QuillmerPut } repeat pop } bind def
     /beginbfrange { pop mark } bind def
     /endbfrange { counttomark 3 idiv {
         3 -1 roll QuillmerCode 3 -1 roll QuillmerCode 1 index sub
@@ -66,7 +75,7 @@ QuillmerState /g currentglobal put
             2 index dup length string copy
             dup dup length 1 sub 2 copy get 4 index add put
           } ifelse
-          exch 2 index add exch QuillmerMap 3 1 roll put
+          exch 2 index add exch QuillmerPut
         } for pop pop } repeat pop } bind def
   end
   PDFReader /ObjectRegistry get { exch pop { exch pop
