@@ -33,13 +33,27 @@ inline QList<QSizeF> pageSizes(const QString& pdf)
         pagesLine.match(QString::fromUtf8(popplerOutput("pdfinfo", {pdf}))).captured(1);
     if (pages.isEmpty())
         return sizes;
-    const QString info =
-        QString::fromUtf8(popplerOutput("pdfinfo", {"-f", "1", "-l", pages, pdf}));
+    const QString info = QString::fromUtf8(popplerOutput("pdfinfo", {"-f", "1", "-l", pages, pdf}));
     for (auto m = sizeLine.globalMatch(info); m.hasNext();) {
         const auto match = m.next();
         sizes << QSizeF(match.captured(1).toDouble(), match.captured(2).toDouble());
     }
     return sizes;
+}
+
+// The text of each page as pdftotext reads it (in the order it stands on
+// the page), whitespace collapsed and in Unicode's composed form (a letter
+// with its marks as one character where Unicode has one).
+inline QStringList pageTexts(const QString& pdf)
+{
+    QStringList pages =
+        QString::fromUtf8(popplerOutput("pdftotext", {"-layout", "-enc", "UTF-8", pdf, "-"}))
+            .split(u'\f');
+    if (!pages.isEmpty() && pages.last().trimmed().isEmpty())
+        pages.removeLast();
+    for (QString& page : pages)
+        page = page.simplified().normalized(QString::NormalizationForm_C);
+    return pages;
 }
 
 // One page rendered in grey at 40 dots per inch: its pixels, one byte each.
