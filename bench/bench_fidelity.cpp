@@ -19,6 +19,7 @@
 #include "engine/ghostscript.h"
 #include "engine/printstep.h"
 #include "errors/apperror.h"
+#include "median.h"
 #include "platform/libreofficehost.h"
 
 #include <QCoreApplication>
@@ -35,13 +36,6 @@ using namespace quillmer;
 using namespace quillmer::platform;
 
 namespace {
-
-double median(QList<double> values)
-{
-    std::sort(values.begin(), values.end());
-    const qsizetype n = values.size();
-    return n == 0 ? 0 : (n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2);
-}
 
 double msSince(const QElapsedTimer& clock)
 {

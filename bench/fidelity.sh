@@ -6,17 +6,13 @@
 # Markdown table of docs/fidelity.md.
 #
 #   bench/fidelity.sh [workbook...]     (default: every corpus xls/ file)
-set -euo pipefail
-here=$(cd "$(dirname "$0")/.." && pwd)
-build=${BUILD:-$here/build}
-corpus=${QUILLMER_CORPUS:-$here/../shared/corpus}/xls
+source "$(dirname "$0")/common.sh"
 out=${FIDELITY_DIR:-$build/fidelity}
-cmake -S "$here" -B "$build" -G Ninja >/dev/null
-cmake --build "$build" --parallel 2 --target quillmer_fidelity program_folder >/dev/null
+bench_build quillmer_fidelity
 if [ $# -eq 0 ]; then set -- "$corpus"/*.xls; fi
 rm -rf "$out"
 mkdir -p "$out"
-"$build/bench/quillmer_fidelity" export "$build/Quillmer/registry.reg" "$out" "$@" >&2
+"$build/bench/quillmer_fidelity" export "$registry" "$out" "$@" >&2
 : >"$out/results.jsonl"
 for workbook in "$@"; do
   name=$(basename "$workbook" .xls)

@@ -7,10 +7,8 @@
 # spool, with the milliseconds the PostScript step took.
 #
 #   bench/queue-candidates.sh spool.pdf...
-set -euo pipefail
-here=$(cd "$(dirname "$0")/.." && pwd)
-build=${BUILD:-$here/build}
-cmake --build "$build" --parallel 2 --target quillmer_fidelity program_folder >/dev/null
+source "$(dirname "$0")/common.sh"
+bench_build quillmer_fidelity
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 gs=/usr/bin/gs
@@ -25,7 +23,7 @@ candidate() { # name spool out.ps
   pdftops-level3) pdftops -level3 "$2" "$3" ;;
   pdftops-level3-origpagesizes) pdftops -level3 -origpagesizes "$2" "$3" ;;
   pdftocairo-ps) pdftocairo -ps "$2" "$3" ;;
-  this-queue) "$build/bench/quillmer_fidelity" print "$build/Quillmer/registry.reg" "$2" "$3" ;;
+  this-queue) "$build/bench/quillmer_fidelity" print "$registry" "$2" "$3" ;;
   esac
 }
 

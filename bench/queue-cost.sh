@@ -5,14 +5,10 @@
 # the Markdown table of docs/performance.md.
 #
 #   bench/queue-cost.sh [runs]      (default 5 runs per workbook and queue)
-set -euo pipefail
-here=$(cd "$(dirname "$0")/.." && pwd)
-build=${BUILD:-$here/build}
+source "$(dirname "$0")/common.sh"
 runs=${1:-5}
-corpus=${QUILLMER_CORPUS:-$here/../shared/corpus}/xls
-cmake -S "$here" -B "$build" -G Ninja >/dev/null
-cmake --build "$build" --parallel 2 --target quillmer_fidelity program_folder >/dev/null
-exec "$build/bench/quillmer_fidelity" cost --runs "$runs" "$build/Quillmer/registry.reg" \
+bench_build quillmer_fidelity
+exec "$build/bench/quillmer_fidelity" cost --runs "$runs" "$registry" \
   "$corpus/cal_any_sheets.xls" \
   "$corpus/edr_TestUnicodeChars.xls" \
   "$corpus/poi_chinese-provinces.xls" \

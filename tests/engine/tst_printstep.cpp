@@ -89,15 +89,23 @@ qint32 errorNumber(const std::function<void()>& f)
     return 0;
 }
 
-// Two sheets that share the default page style; the first has a print
-// range A1:A1 and text outside it.
-const char* const SharedStyleWorkbook = R"(<?xml version="1.0" encoding="UTF-8"?>
+// A flat OpenDocument spreadsheet around these tables.
+QByteArray spreadsheet(const char* tables)
+{
+    return QByteArray(R"(<?xml version="1.0" encoding="UTF-8"?>
 <office:document xmlns:office="urn:oasis:names:tc:opendocument:xmlns:office:1.0"
  xmlns:table="urn:oasis:names:tc:opendocument:xmlns:table:1.0"
  xmlns:text="urn:oasis:names:tc:opendocument:xmlns:text:1.0" office:version="1.2"
  office:mimetype="application/vnd.oasis.opendocument.spreadsheet">
  <office:body><office:spreadsheet>
-  <table:table table:name="First" table:print-ranges="First.A1:First.A1">
+)") + tables +
+           " </office:spreadsheet></office:body>\n</office:document>\n";
+}
+
+// Two sheets that share the default page style; the first has a print
+// range A1:A1 and text outside it.
+const char* const SharedStyleWorkbook =
+    R"(  <table:table table:name="First" table:print-ranges="First.A1:First.A1">
    <table:table-row><table:table-cell><text:p>inside</text:p></table:table-cell></table:table-row>
    <table:table-row table:number-rows-repeated="30"><table:table-cell/></table:table-row>
    <table:table-row><table:table-cell table:number-columns-repeated="2"/><table:table-cell><text:p>outside the stored print area, well outside</text:p></table:table-cell></table:table-row>
@@ -105,23 +113,13 @@ const char* const SharedStyleWorkbook = R"(<?xml version="1.0" encoding="UTF-8"?
   <table:table table:name="Second">
    <table:table-row><table:table-cell><text:p>second sheet</text:p></table:table-cell></table:table-row>
   </table:table>
- </office:spreadsheet></office:body>
-</office:document>
 )";
 
 // Vietnamese, with its marks both precomposed and as combining characters.
-const char* const VietnameseWorkbook = R"(<?xml version="1.0" encoding="UTF-8"?>
-<office:document xmlns:office="urn:oasis:names:tc:opendocument:xmlns:office:1.0"
- xmlns:table="urn:oasis:names:tc:opendocument:xmlns:table:1.0"
- xmlns:text="urn:oasis:names:tc:opendocument:xmlns:text:1.0" office:version="1.2"
- office:mimetype="application/vnd.oasis.opendocument.spreadsheet">
- <office:body><office:spreadsheet>
-  <table:table table:name="Trang">
+const char* const VietnameseWorkbook = R"(  <table:table table:name="Trang">
    <table:table-row><table:table-cell><text:p>Tiếng Việt: Đường phố Hà Nội, người ở đây rất thân thiện.</text:p></table:table-cell></table:table-row>
    <table:table-row><table:table-cell><text:p>Tiếng Việt có dấu hỏi, ngã</text:p></table:table-cell></table:table-row>
   </table:table>
- </office:spreadsheet></office:body>
-</office:document>
 )";
 
 } // namespace
@@ -162,7 +160,7 @@ class TestPrintStep : public QObject
         const QString path = m_dir.filePath(name);
         QFile f(path);
         f.open(QIODevice::WriteOnly);
-        f.write(content);
+        f.write(spreadsheet(content));
         return path;
     }
     QString sharedStyleWorkbook() { return writtenWorkbook("shared.fods", SharedStyleWorkbook); }
