@@ -6,9 +6,7 @@
 //
 // Prints one Markdown table row per workbook: the median, fastest and
 // slowest of N runs, in milliseconds, and the message shown.
-#include "engine/pipeline.h"
-#include "frontend/batchrun.h"
-#include "platform/libreofficehost.h"
+#include "frontend/conversionsession.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -84,22 +82,17 @@ double pressConvert(const QString& registryPath, const QString& workbook, QStrin
     JobListStatus status(list);
     NoShell shell;
     NoExit exit;
-    platform::LibreOfficeHostFactory hosts(registryPath);
-    platform::RegistryPrinters printers(registryPath);
-    ProcessCommandRunner runner;
-    Registry registry(registryPath);
-    NoWindowsVersion version;
-    ScratchFolder scratch(dir.filePath("cache"));
-    ConversionEngine engine(PipelineContext{options, status, messages, errors, shell, exit, hosts,
-                                            printers, runner, registry, version, scratch});
+    InstalledConversionServices services(registryPath, dir.filePath("cache"));
     Boxes boxes;
     Paths paths;
     paths.source = workbook;
     paths.target = dir.filePath("out.pdf");
     JobHandlers handlers(list, paths, messages, errors);
-    BatchRun run(BatchRunContext{boxes, paths, list, handlers, engine, messages, pointer, errors});
+    ConversionSession session(ConversionSessionContext{options, status, messages, errors, shell,
+                                                       exit, services.services()},
+                              BatchRunControls{boxes, paths, list, handlers, pointer});
     clock.start();
-    run.cmdConvert_Click();
+    session.batchRun().cmdConvert_Click();
     message = messages.first;
     return messages.firstAt;
 }
@@ -116,8 +109,8 @@ int main(int argc, char** argv)
         args = args.mid(2);
     }
     if (args.size() < 2 || runs < 1) {
-        std::fprintf(stderr,
-                     "usage: quillmer_bench_firstmessage [--runs N] <registry.reg> <workbook>...\n");
+        std::fprintf(
+            stderr, "usage: quillmer_bench_firstmessage [--runs N] <registry.reg> <workbook>...\n");
         return 2;
     }
     const QString registry = args.takeFirst();
@@ -132,8 +125,8 @@ int main(int argc, char** argv)
         const qsizetype n = times.size();
         const double median = n % 2 ? times[n / 2] : (times[n / 2 - 1] + times[n / 2]) / 2;
         std::printf("| %s | %.0f | %.0f | %.0f | %s |\n",
-                    qPrintable(QFileInfo(workbook).fileName()), median, times.first(),
-                    times.last(), qPrintable(message));
+                    qPrintable(QFileInfo(workbook).fileName()), median, times.first(), times.last(),
+                    qPrintable(message));
         std::fflush(stdout);
     }
     return 0;

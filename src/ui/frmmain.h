@@ -6,6 +6,7 @@
 #include "errors/errorhandler.h"
 #include "errors/services.h"
 #include "frontend/batchrun.h"
+#include "frontend/conversionsession.h"
 #include "jobs/filedialog.h"
 #include "jobs/jobhandlers.h"
 #include "jobs/joblist.h"
@@ -177,8 +178,7 @@ private:
     std::unique_ptr<JobStatusSink> m_jobStatus;
     std::unique_ptr<DocumentShell> m_documentShell;
     std::unique_ptr<ProgramExit> m_programExit;
-    std::unique_ptr<ConversionEngine> m_engine;
-    std::unique_ptr<BatchRun> m_batchRun;
+    std::unique_ptr<ConversionSession> m_conversion;
 };
 
 } // namespace quillmer::ui

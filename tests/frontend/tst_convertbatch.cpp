@@ -1,14 +1,12 @@
 // The whole road, from the Convert button to the PDFs, on real LibreOffice
 // and real Ghostscript.
 #include "convertboxes.h"
-#include "engine/pipeline.h"
-#include "frontend/batchrun.h"
-#include "platform/libreofficehost.h"
+#include "frontend/conversionsession.h"
+#include "support/enginefakes.h"
 #include "support/fakes.h"
+#include "support/files.h"
 #include "support/officeprocesses.h"
 #include "support/pdftools.h"
-#include "support/files.h"
-#include "support/enginefakes.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -72,20 +70,13 @@ private slots:
         ErrorHandler errors(messages, pointer);
         RecordingShell shell;
         RecordingExit exit;
-        platform::LibreOfficeHostFactory hosts(ProgramRegistry);
-        platform::RegistryPrinters printers(ProgramRegistry);
-        ProcessCommandRunner runner;
-        Registry registry(ProgramRegistry);
-        NoWindowsVersion version;
-        ScratchFolder scratch(dir.filePath("cache"));
-        ConversionEngine engine(PipelineContext{options, status, messages, errors, shell, exit,
-                                                hosts, printers, runner, registry, version,
-                                                scratch});
+        InstalledConversionServices services(ProgramRegistry, dir.filePath("cache"));
         test::Boxes boxes;
         PathBoxesInMemory paths;
         JobHandlers handlers(list, paths, messages, errors);
-        BatchRun run(
-            BatchRunContext{boxes, paths, list, handlers, engine, messages, pointer, errors});
+        ConversionSession session(ConversionSessionContext{options, status, messages, errors, shell,
+                                                           exit, services.services()},
+                                  BatchRunControls{boxes, paths, list, handlers, pointer});
 
         const QString bad = corpus("bad/edr_TestFail_Binary.xls");
         const QByteArray badBefore = checksum(bad);
@@ -97,14 +88,15 @@ private slots:
         paths.source = corpus("xls/edr_TestUnicodeChars.xls");
         paths.target = targets[2];
 
-        run.cmdConvert_Click();
+        session.batchRun().cmdConvert_Click();
 
         QCOMPARE(list.count(), qint16(3));
         QCOMPARE(list.job(1).status, JobStatus::Completed);
         QCOMPARE(list.job(2).status, JobStatus::Failed);
         QCOMPARE(list.job(3).status, JobStatus::Completed);
-        QCOMPARE(messages.texts(), (QStringList{"POI_SAMPLESS.XLS Converted Successfully.",
-                                                "EDR_TESTUNICODECHARS.XLS Converted Successfully."}));
+        QCOMPARE(messages.texts(),
+                 (QStringList{"POI_SAMPLESS.XLS Converted Successfully.",
+                              "EDR_TESTUNICODECHARS.XLS Converted Successfully."}));
         QCOMPARE(shell.opened, (QStringList{targets[0], targets[2]}));
         QCOMPARE(exit.calls, 0);
         QVERIFY(!pointer.busy);
@@ -121,7 +113,7 @@ private slots:
         QVERIFY(nearSize(unicode[0], QSizeF(792, 612)));
         QVERIFY(!QFile::exists(targets[1]));
         QCOMPARE(checksum(bad), badBefore);
-        QVERIFY(!QFile::exists(scratch.pdfTempFile()));
+        QVERIFY(!QFile::exists(services.scratch().pdfTempFile()));
     }
 };
 
