@@ -3,7 +3,6 @@
 #include <QDir>
 #include <QFile>
 #include <QList>
-
 #include <sys/types.h>
 #include <unistd.h>
 
@@ -20,13 +19,13 @@ inline bool processRuns(pid_t pid)
     return close > 0 && text.size() > close + 2 && text[close + 2] != 'Z' && text[close + 2] != 'X';
 }
 
-// Running LibreOffice processes of this process: those whose command line
-// names one of the private profiles the host makes for this process
-// ($TMPDIR/quillmer-office-<pid>-...), whoever their parent is.
-inline QList<pid_t> ourOfficeProcesses()
+// Running LibreOffice processes of the process owner: those whose command
+// line names one of the private profiles the host makes for it
+// ($TMPDIR/quillmer-office-<owner>-...), whoever their parent is.
+inline QList<pid_t> officeProcessesOf(pid_t owner)
 {
     QList<pid_t> found;
-    const QByteArray needle = "quillmer-office-" + QByteArray::number(::getpid()) + '-';
+    const QByteArray needle = "quillmer-office-" + QByteArray::number(owner) + '-';
     for (const QString& entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
         bool ok = false;
         const pid_t pid = entry.toInt(&ok);
@@ -38,6 +37,12 @@ inline QList<pid_t> ourOfficeProcesses()
             found << pid;
     }
     return found;
+}
+
+// Running LibreOffice processes of this process.
+inline QList<pid_t> ourOfficeProcesses()
+{
+    return officeProcessesOf(::getpid());
 }
 
 } // namespace quillmer::test
