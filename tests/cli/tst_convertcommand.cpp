@@ -79,7 +79,7 @@ QByteArray checksum(const QString& path)
 // Nothing of the run is left: no office, no scratch folder.
 void verifyNothingLeft(pid_t pid)
 {
-    QCOMPARE(test::officeProcessesOf(pid), QList<pid_t>());
+    QCOMPARE(test::ourOfficeProcesses(pid), QList<pid_t>());
     QCOMPARE(QDir(QDir::tempPath())
                  .entryList({QStringLiteral("quillmer-convert-%1-*").arg(pid)}, QDir::Dirs),
              QStringList());
