@@ -83,10 +83,12 @@ CommandResult runConvertCommand(const QStringList& arguments, const QString& pro
     settings.workers = o.workers;
     settings.skipExisting = o.skipExisting;
     settings.setup = WorkerSetup{registryPath, o.print, o.timeout, scratch.path()};
-    // Every job gets a fresh office for now; --fresh-office asks for it.
     const std::chrono::milliseconds timeLimit = o.timeout;
-    settings.offices = [registryPath, timeLimit] {
-        return std::make_unique<FreshOffices>(registryPath, timeLimit);
+    const bool fresh = o.freshOffice;
+    settings.offices = [registryPath, timeLimit, fresh]() -> std::unique_ptr<WorkerOffices> {
+        if (fresh)
+            return std::make_unique<FreshOffices>(registryPath, timeLimit);
+        return std::make_unique<ReusedOffices>(registryPath, timeLimit);
     };
 
     struct Both final : BatchObserver

@@ -92,26 +92,57 @@ void OfficeWatch::reset()
     m_calledOff = false;
 }
 
-FreshOffices::FreshOffices(const QString& registryPath, std::chrono::milliseconds timeLimit)
-    : m_factory(registryPath, timeLimit)
+namespace {
+
+// The host, its office noted by the watch until it is ended.
+std::unique_ptr<platform::SpreadsheetHost> watched(std::unique_ptr<platform::SpreadsheetHost> host,
+                                                   OfficeWatch& watch)
 {
+    auto* office = dynamic_cast<platform::LibreOfficeHost*>(host.get());
+    if (!office)
+        return host;
+    watch.watch(*office);
+    const pid_t pid = office->processId();
+    return std::make_unique<WatchedHost>(std::move(host), pid, watch);
+}
+
+} // namespace
+
+FreshOffices::FreshOffices(const QString& registryPath, std::chrono::milliseconds timeLimit)
+    : m_hosts(registryPath, timeLimit)
+{
+    m_hosts.prepare();
 }
 
 std::unique_ptr<platform::SpreadsheetHost> FreshOffices::create()
 {
     if (m_watch.calledOff())
         throw calledOffError();
-    std::unique_ptr<platform::SpreadsheetHost> host = m_factory.create();
-    auto* office = dynamic_cast<platform::LibreOfficeHost*>(host.get());
-    if (!office)
-        return host;
-    m_watch.watch(*office);
-    const pid_t pid = office->processId();
-    return std::make_unique<WatchedHost>(std::move(host), pid, m_watch);
+    return watched(m_hosts.create(), m_watch);
 }
 
 void FreshOffices::jobEnded(bool)
 {
+    m_watch.reset();
+}
+
+ReusedOffices::ReusedOffices(const QString& registryPath, std::chrono::milliseconds timeLimit,
+                             int jobsPerOffice)
+    : m_hosts(registryPath, jobsPerOffice, timeLimit)
+{
+}
+
+std::unique_ptr<platform::SpreadsheetHost> ReusedOffices::create()
+{
+    if (m_watch.calledOff())
+        throw calledOffError();
+    return watched(m_hosts.create(), m_watch);
+}
+
+void ReusedOffices::jobEnded(bool converted)
+{
+    if (!converted)
+        m_hosts.retire();
     m_watch.reset();
 }
 

@@ -1,6 +1,8 @@
 #pragma once
 
 #include "platform/libreofficehost.h"
+#include "platform/reusedoffice.h"
+#include "platform/spareoffice.h"
 #include "platform/spreadsheethost.h"
 
 #include <QList>
@@ -54,8 +56,9 @@ private:
     bool m_calledOff = false;
 };
 
-// A fresh office for every job, as the window has: LibreOfficeHostFactory,
-// each host ended by the conversion itself.
+// A fresh office for every job, as the window has: each host ended by the
+// conversion itself, the next job's office started ahead while a job
+// converts (SpareOfficeHosts).
 class FreshOffices final : public WorkerOffices
 {
 public:
@@ -64,9 +67,32 @@ public:
     std::unique_ptr<platform::SpreadsheetHost> create() override;
     void jobEnded(bool converted) override;
     void killOffices() noexcept override { m_watch.killAll(); }
+    void close() override { m_hosts.end(); }
 
 private:
-    platform::LibreOfficeHostFactory m_factory;
+    platform::SpareOfficeHosts m_hosts;
+    OfficeWatch m_watch;
+};
+
+// One office for up to jobsPerOffice jobs in a row (0: no limit), replaced
+// after any job that did not convert and whenever it has died
+// (ReusedOfficeHosts).
+class ReusedOffices final : public WorkerOffices
+{
+public:
+    // The number of jobs an office serves by default.
+    static constexpr int DefaultJobsPerOffice = 50;
+
+    ReusedOffices(const QString& registryPath, std::chrono::milliseconds timeLimit,
+                  int jobsPerOffice = DefaultJobsPerOffice);
+
+    std::unique_ptr<platform::SpreadsheetHost> create() override;
+    void jobEnded(bool converted) override;
+    void killOffices() noexcept override { m_watch.killAll(); }
+    void close() override { m_hosts.retire(); }
+
+private:
+    platform::ReusedOfficeHosts m_hosts;
     OfficeWatch m_watch;
 };
 
