@@ -90,6 +90,8 @@ public:
     void jobEnded(bool converted) override;
     void killOffices() noexcept override { m_watch.killAll(); }
     void close() override { m_hosts.retire(); }
+    // The office kept for the next job, 0 when none is.
+    pid_t processId() const { return m_hosts.processId(); }
 
 private:
     platform::ReusedOfficeHosts m_hosts;
