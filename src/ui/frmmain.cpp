@@ -318,9 +318,10 @@ bool FrmMain::eventFilter(QObject* watched, QEvent* event)
 {
     if ((watched == txtFrom || watched == txtTo) && event->type() == QEvent::KeyPress) {
         // Every character that typing produces passes the box's key handler
-        // first; a code set to 0 drops it.
+        // first; a code set to 0 drops it. X11 gives Tab and Delete the
+        // characters 9 and 127, but they type nothing: the box handles them.
         const QString text = static_cast<QKeyEvent*>(event)->text();
-        if (text.size() == 1) {
+        if (text.size() == 1 && text != QLatin1String("\t") && text != QLatin1String("\x7f")) {
             qint16 keyAscii = static_cast<qint16>(text.at(0).unicode());
             ignoreFailures([&] {
                 if (watched == txtFrom)

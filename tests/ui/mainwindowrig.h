@@ -74,6 +74,8 @@ struct MainWindowUser
     explicit MainWindowUser(MainWindowRig& rig) : main(rig.context())
     {
         main.show();
+        // Without a window manager an X11 window gets the focus only when asked.
+        main.activateWindow();
         if (!QTest::qWaitForWindowActive(&main))
             qWarning("the main window did not become active");
     }
