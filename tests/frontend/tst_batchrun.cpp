@@ -99,9 +99,15 @@ private slots:
         QTest::newRow("from empty") << "" << "2" << "100" << BatchRun::fromMessage() << from;
         QTest::newRow("from 1-3") << "1-3" << "2" << "100" << BatchRun::fromMessage() << from;
         QTest::newRow("to letters") << "1" << "5a" << "100" << BatchRun::toMessage() << to;
+        QTest::newRow("to nan") << "1"
+                                << "nan"
+                                << "100" << BatchRun::toMessage() << to;
         QTest::newRow("scale letters") << "1" << "2" << "abc" << BatchRun::adjustMessage() << adjust;
         QTest::newRow("scale blanks") << "1" << "2" << "   " << BatchRun::adjustMessage() << adjust;
         QTest::newRow("scale empty") << "1" << "2" << "" << BatchRun::adjustMessage() << adjust;
+        QTest::newRow("scale inf") << "1"
+                                   << "2"
+                                   << "inf" << BatchRun::adjustMessage() << adjust;
         QTest::newRow("scale 9") << "1" << "2" << "9" << BatchRun::rangeMessage() << adjust;
         QTest::newRow("scale 9.5") << "1" << "2" << "9.5" << BatchRun::rangeMessage() << adjust;
         QTest::newRow("scale 401") << "1" << "2" << "401" << BatchRun::rangeMessage() << adjust;
