@@ -10,7 +10,7 @@ namespace quillmer::ui {
 namespace {
 
 // A file dialog that, when asked, stays open on a path whose folder does
-// not exist, with a message, as the path-must-exist flag of the design asks.
+// not exist, with a message, when the request says the path must exist.
 class PathCheckingDialog : public QFileDialog
 {
 public:

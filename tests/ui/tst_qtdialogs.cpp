@@ -89,6 +89,27 @@ private slots:
         QCOMPARE(chosen.value_or(QStringLiteral("<cancelled>")),
                  dir.filePath(QStringLiteral("New.xls")));
     }
+
+    // Texts that look like markup are shown as they are.
+    void messagesArePlainText()
+    {
+        const QString text = QStringLiteral("<B>Q1.XLS Converted Successfully.");
+        QObject scope;
+        Qt::TextFormat format = Qt::AutoText;
+        QString shown, caption;
+        whenOpen<QMessageBox>(scope, [&](QMessageBox* box) {
+            auto* label = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+            format = label->textFormat();
+            shown = label->text();
+            caption = box->windowTitle();
+            box->accept();
+        });
+        QCOMPARE(ui::QtMessageBox().show(text, MessageIcon::Information, MessageButtons::Ok),
+                 MessageAnswer::Ok);
+        QCOMPARE(format, Qt::PlainText);
+        QCOMPARE(shown, text);
+        QCOMPARE(caption, ApplicationTitle);
+    }
 };
 
 QTEST_MAIN(TestQtDialogs)
