@@ -9,6 +9,7 @@
 
 #include <csignal>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using quillmer::platform::ProfileFile;
@@ -204,6 +205,31 @@ private slots:
             QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         QVERIFY(!written);
         QCOMPARE(readFile(file), original);
+    }
+
+    // A file its user may not write is refused, although its folder would
+    // let the new file be renamed over it. Root may write any file, so as
+    // root the write runs as the user nobody.
+    void readOnlyFileIsRefused()
+    {
+        QTemporaryDir dir;
+        const QString file = dir.filePath(QStringLiteral("SETTINGS.INI"));
+        writeFile(file, original);
+        QVERIFY(
+            QFile::setPermissions(file, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
+        const bool root = geteuid() == 0;
+        if (root) {
+            QCOMPARE(::chmod(QFile::encodeName(dir.path()).constData(), 0777), 0);
+            QCOMPARE(seteuid(65534), 0);
+        }
+        const bool written = ProfileFile::writeString(
+            file, QStringLiteral("SETTINGS"), QStringLiteral("PATH"), QStringLiteral("/new"));
+        if (root)
+            QCOMPARE(seteuid(0), 0);
+        QVERIFY(!written);
+        QCOMPARE(readFile(file), original);
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files),
+                 QStringList{QStringLiteral("SETTINGS.INI")});
     }
 };
 
