@@ -1,27 +1,39 @@
-// Times what a user waits for after pressing Convert: from the start of the
-// batch run to the first message box (the job's outcome), for one job, on
-// real LibreOffice and Ghostscript, with the program's own services.
+// Times what a user waits for in the window, on real LibreOffice and
+// Ghostscript, through the main window itself (offscreen) and the program's
+// own conversion services, with the spare office ready as it is once the
+// splash has gone; and "soffice --headless --convert-to pdf" on the same
+// files from a warm profile, in turn with it, in the same run.
 //
-//   quillmer_bench_firstmessage [--runs N] <registry.reg> <workbook>...
+//   quillmer_bench_firstmessage [--runs N] <program folder> <workbook>...
+//       from Convert to the first message, one job; one row per workbook
+//   quillmer_bench_firstmessage --batch [--runs N] <program folder> <workbook>...
+//       all the workbooks in one list: the mean time per job, and the
+//       program's own peak memory during the batch (the office excluded)
 //
-// Prints one Markdown table row per workbook: the median, fastest and
-// slowest of N runs, in milliseconds, and the message shown.
-#include "engine/pipeline.h"
-#include "frontend/batchrun.h"
-#include "platform/libreofficehost.h"
+// Prints Markdown table rows, milliseconds and megabytes.
+#include "platform/process.h"
+#include "ui/frmmain.h"
+#include "ui/qtfiledialog.h"
+#include "ui/qtservices.h"
 
-#include <QCoreApplication>
+#include <QApplication>
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
+#include <thread>
 
 using namespace quillmer;
 
 namespace {
 
-// The clock stops at the first box.
+// The clock stops at the first box; every box is answered at once.
 class TimedMessages : public MessageBoxService
 {
 public:
@@ -29,13 +41,15 @@ public:
     MessageAnswer show(const QString& text, MessageIcon, MessageButtons) override
     {
         if (firstAt < 0) {
-            firstAt = m_clock.nsecsElapsed() / 1e6;
+            firstAt = double(m_clock.nsecsElapsed()) / 1e6;
             first = text;
         }
+        ++count;
         return MessageAnswer::Ok;
     }
     double firstAt = -1;
     QString first;
+    int count = 0;
 
 private:
     QElapsedTimer& m_clock;
@@ -46,94 +60,204 @@ struct NoPointer : PointerService
     void setBusy() override {}
     void setDefault() override {}
 };
-struct NoShell : DocumentShell
+struct NoShell : ui::ShellOpener
 {
-    void ShellOpen(const QString&) override {}
+    bool open(const QUrl&) override { return false; }
 };
-struct NoExit : ProgramExit
+struct NoEnd : ui::ProgramEnder
 {
     void EndProgram() override {}
 };
-struct Boxes : ConvertBoxes
+
+// Resident memory in megabytes, from /proc (VmRSS).
+double residentMegabytes(pid_t pid)
 {
-    QString text(Box box) const override
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024.0;
+    return 0;
+}
+
+// The highest resident memory of this process while it lives.
+class PeakMemory
+{
+public:
+    PeakMemory()
+        : m_thread([this] {
+              while (!m_stop) {
+                  const double now = residentMegabytes(::getpid());
+                  if (now > m_peak)
+                      m_peak = now;
+                  std::this_thread::sleep_for(std::chrono::milliseconds(20));
+              }
+          })
     {
-        return box == Box::Adjust ? QStringLiteral("100") : QStringLiteral("1");
     }
-    void setFocus(Box) override {}
-};
-struct Paths : PathBoxes
-{
-    QString source, target;
-    QString sourceText() const override { return source; }
-    void setSourceText(const QString& t) override { source = t; }
-    QString targetText() const override { return target; }
-    void setTargetText(const QString& t) override { target = t; }
+    double stop()
+    {
+        m_stop = true;
+        m_thread.join();
+        return m_peak;
+    }
+
+private:
+    std::atomic<bool> m_stop{false};
+    std::atomic<double> m_peak{0};
+    std::thread m_thread;
 };
 
-// One press of Convert with one job; milliseconds to the first message.
-double pressConvert(const QString& registryPath, const QString& workbook, QString& message)
+struct Press
+{
+    double firstMessage = -1; // ms
+    double whole = -1;        // ms
+    QString message;
+    int messages = 0;
+    double peakMegabytes = 0;
+    double spareMegabytes = 0;
+};
+
+// One press of Convert in a new main window with the given jobs, once the
+// spare office is ready.
+Press pressConvert(const QString& programFolder, const QStringList& workbooks)
 {
     QTemporaryDir dir;
     QElapsedTimer clock;
     TimedMessages messages(clock);
     NoPointer pointer;
     ErrorHandler errors(messages, pointer);
-    FixedConversionOptions options;
-    JobList list;
-    JobListStatus status(list);
+    StartupSettings startup;
     NoShell shell;
-    NoExit exit;
-    platform::LibreOfficeHostFactory hosts(registryPath);
-    platform::RegistryPrinters printers(registryPath);
-    ProcessCommandRunner runner;
-    Registry registry(registryPath);
-    NoWindowsVersion version;
-    ScratchFolder scratch(dir.filePath("cache"));
-    ConversionEngine engine(PipelineContext{options, status, messages, errors, shell, exit, hosts,
-                                            printers, runner, registry, version, scratch});
-    Boxes boxes;
-    Paths paths;
-    paths.source = workbook;
-    paths.target = dir.filePath("out.pdf");
-    JobHandlers handlers(list, paths, messages, errors);
-    BatchRun run(BatchRunContext{boxes, paths, list, handlers, engine, messages, pointer, errors});
+    NoEnd ender;
+    SettingsFile settings(programFolder, messages, errors);
+    settings.CheckSettingsFile();
+    ui::QtFileDialog dialogs;
+    InstalledConversionServices conversion(programFolder + QStringLiteral("/registry.reg"),
+                                           dir.filePath(QStringLiteral("cache")));
+    conversion.prepareOffice();
+    ui::FrmMain window(ui::MainWindowContext{programFolder, startup, messages, pointer, errors,
+                                             shell, ender, settings, dialogs,
+                                             conversion.services()});
+    window.show();
+    auto* source = window.findChild<QLineEdit*>(QStringLiteral("txtfilepath"));
+    auto* target = window.findChild<QLineEdit*>(QStringLiteral("txtfilepathOutput"));
+    for (const QString& book : workbooks) {
+        source->setText(book);
+        target->setText(dir.filePath(QFileInfo(book).completeBaseName() + ".pdf"));
+        window.findChild<QPushButton*>(QStringLiteral("cmdAddToList"))->click();
+    }
+    Press press;
+    const pid_t spare = conversion.hosts().waitForSpare(std::chrono::seconds(60));
+    press.spareMegabytes = spare ? residentMegabytes(spare) : 0;
+    PeakMemory peak;
     clock.start();
-    run.cmdConvert_Click();
-    message = messages.first;
-    return messages.firstAt;
+    window.findChild<QPushButton*>(QStringLiteral("cmdConvert"))->click();
+    press.whole = double(clock.nsecsElapsed()) / 1e6;
+    press.peakMegabytes = peak.stop();
+    press.firstMessage = messages.firstAt;
+    press.message = messages.first;
+    press.messages = messages.count;
+    return press;
+}
+
+// "soffice --headless --convert-to pdf" once per workbook, from a profile
+// that has been used before; milliseconds for all of them.
+double convertTo(const QString& office, const QString& profile, const QStringList& workbooks)
+{
+    QTemporaryDir out;
+    QElapsedTimer clock;
+    clock.start();
+    for (const QString& book : workbooks) {
+        auto p = platform::Process::start(
+            office,
+            {QStringLiteral("-env:UserInstallation=") + QUrl::fromLocalFile(profile).toString(),
+             QStringLiteral("--headless"), QStringLiteral("--convert-to"), QStringLiteral("pdf"),
+             QStringLiteral("--outdir"), out.path(), book},
+            QString());
+        if (p)
+            p->wait(-1);
+    }
+    return double(clock.nsecsElapsed()) / 1e6;
+}
+
+double median(QList<double> v)
+{
+    std::sort(v.begin(), v.end());
+    const qsizetype n = v.size();
+    return n == 0 ? 0 : n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
+}
+
+QString figures(const QList<double>& v)
+{
+    return QStringLiteral("%1 (%2–%3)")
+        .arg(median(v), 0, 'f', 0)
+        .arg(*std::min_element(v.begin(), v.end()), 0, 'f', 0)
+        .arg(*std::max_element(v.begin(), v.end()), 0, 'f', 0);
 }
 
 } // namespace
 
 int main(int argc, char** argv)
 {
-    QCoreApplication app(argc, argv);
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
     QStringList args = app.arguments().mid(1);
+    const bool batch = args.removeAll(QStringLiteral("--batch")) > 0;
     int runs = 5;
     if (args.size() > 1 && args[0] == "--runs") {
         runs = args[1].toInt();
         args = args.mid(2);
     }
     if (args.size() < 2 || runs < 1) {
-        std::fprintf(stderr,
-                     "usage: quillmer_bench_firstmessage [--runs N] <registry.reg> <workbook>...\n");
+        std::fprintf(stderr, "usage: quillmer_bench_firstmessage [--batch] [--runs N] "
+                             "<program folder> <workbook>...\n");
         return 2;
     }
-    const QString registry = args.takeFirst();
-    std::printf("| workbook | median | fastest | slowest | first message |\n");
-    std::printf("|---|---:|---:|---:|---|\n");
+    const QString programFolder = QDir(args.takeFirst()).absolutePath();
+    const QString office = QStringLiteral("/usr/lib/libreoffice/program/soffice");
+    QTemporaryDir profiles;
+    const QString profile = profiles.filePath(QStringLiteral("warm"));
+    convertTo(office, profile, {args.first()}); // the profile's first start
+
+    if (batch) {
+        QList<double> perJob, plain, ratio, peak, spare;
+        for (int i = 0; i < runs; ++i) {
+            const Press press = pressConvert(programFolder, args);
+            const double alternative = convertTo(office, profile, args) / double(args.size());
+            perJob << press.whole / double(args.size());
+            plain << alternative;
+            ratio << perJob.last() / alternative;
+            peak << press.peakMegabytes;
+            spare << press.spareMegabytes;
+        }
+        std::printf("| jobs | per job: median (fastest–slowest) | --convert-to per file: median "
+                    "(fastest–slowest) | ratio (median) | peak memory, program (MB) | spare office "
+                    "(MB) |\n|---:|---:|---:|---:|---:|---:|\n");
+        std::printf("| %lld | %s | %s | %.2f | %.0f | %.0f |\n", qlonglong(args.size()),
+                    qPrintable(figures(perJob)), qPrintable(figures(plain)), median(ratio),
+                    *std::max_element(peak.begin(), peak.end()), median(spare));
+        return 0;
+    }
+
+    std::printf("| workbook | first message: median (fastest–slowest) | --convert-to: median "
+                "(fastest–slowest) | ratio (median) | first message |\n"
+                "|---|---:|---:|---:|---|\n");
     for (const QString& workbook : args) {
-        QList<double> times;
+        QList<double> first, plain, ratio;
         QString message;
-        for (int i = 0; i < runs; ++i)
-            times << pressConvert(registry, workbook, message);
-        std::sort(times.begin(), times.end());
-        const qsizetype n = times.size();
-        const double median = n % 2 ? times[n / 2] : (times[n / 2 - 1] + times[n / 2]) / 2;
-        std::printf("| %s | %.0f | %.0f | %.0f | %s |\n",
-                    qPrintable(QFileInfo(workbook).fileName()), median, times.first(),
-                    times.last(), qPrintable(message));
+        for (int i = 0; i < runs; ++i) {
+            const Press press = pressConvert(programFolder, {workbook});
+            const double alternative = convertTo(office, profile, {workbook});
+            first << press.firstMessage;
+            plain << alternative;
+            ratio << press.firstMessage / alternative;
+            message = press.message;
+        }
+        std::printf("| %s | %s | %s | %.2f | %s |\n", qPrintable(QFileInfo(workbook).fileName()),
+                    qPrintable(figures(first)), qPrintable(figures(plain)), median(ratio),
+                    qPrintable(message));
         std::fflush(stdout);
     }
     return 0;

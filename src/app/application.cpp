@@ -5,7 +5,6 @@
 #include "platform/x11windowfinder.h"
 
 #include <QGuiApplication>
-
 #include <utility>
 
 namespace quillmer::app {
@@ -15,6 +14,7 @@ Application::Application(QString programFolder)
       m_settings(m_programFolder, m_messages, m_errors),
       m_registry(m_programFolder + QStringLiteral("/registry.reg")),
       m_finder(platform::openDesktopWindowFinder(QGuiApplication::platformName())),
+      m_ender([this] { m_conversion.endOffices(); }),
       m_conversion(m_programFolder + QStringLiteral("/registry.reg"))
 {
 }
@@ -29,6 +29,8 @@ bool Application::StartApplication()
     captureError([&] {
         if (!PassStartupChecks(m_settings, m_registry, m_messages))
             return;
+        // The first conversion's office starts while the splash shows.
+        m_conversion.prepareOffice();
         m_splash = std::make_unique<FrmSplash>(*this, *m_finder, m_errors);
         m_splash->show();
         splashShown = true;

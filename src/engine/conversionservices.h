@@ -2,8 +2,8 @@
 
 #include "engine/commandrunner.h"
 #include "engine/scratchfolder.h"
-#include "platform/libreofficehost.h"
 #include "platform/printers.h"
+#include "platform/spareoffice.h"
 #include "settings/probes.h"
 #include "settings/registry.h"
 
@@ -25,8 +25,9 @@ struct ConversionServices
 };
 
 // The real ones, as the program folder's registry.reg names them: a private
-// LibreOffice per conversion, the registry's printers, posix_spawn, no
-// Windows version, and the scratch folder under cacheFolder.
+// LibreOffice per conversion, started ahead as a spare, the registry's
+// printers, posix_spawn, no Windows version, and the scratch folder under
+// cacheFolder.
 class InstalledConversionServices
 {
 public:
@@ -43,8 +44,14 @@ public:
     }
     const ScratchFolder& scratch() const { return m_scratch; }
 
+    // Starts the first conversion's office in the background.
+    void prepareOffice() { m_hosts.prepare(); }
+    // Ends the office kept ready, for a program about to end.
+    void endOffices() noexcept { m_hosts.end(); }
+    platform::SpareOfficeHosts& hosts() { return m_hosts; }
+
 private:
-    platform::LibreOfficeHostFactory m_hosts;
+    platform::SpareOfficeHosts m_hosts;
     platform::RegistryPrinters m_printers;
     ProcessCommandRunner m_runner;
     Registry m_registry;

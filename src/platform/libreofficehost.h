@@ -19,8 +19,8 @@ class OfficeInstance;
 // own, with a private profile folder that is removed when it ends), in its
 // own process group. The process is ended by Quit or the destructor, killed
 // when a call overruns the time limit, and killed by the kernel when the
-// thread that created the host ends (so a crash of the program never leaves
-// it behind): create and use a host on one thread, for one conversion.
+// thread that started it ends (so a crash of the program never leaves it
+// behind).
 //
 // Workbooks open hidden, read-only and without any interaction, so a
 // workbook that needs a password fails instead of asking, and the source file
@@ -38,6 +38,8 @@ public:
     // started or connected within the limit.
     LibreOfficeHost(const QString& programFolder, std::shared_ptr<InstalledPrinters> printers,
                     std::chrono::milliseconds timeLimit = DefaultTimeLimit);
+    // A host on an instance started before (see SpareOfficeHosts).
+    explicit LibreOfficeHost(std::shared_ptr<OfficeInstance> instance);
     ~LibreOfficeHost() override;
 
     std::shared_ptr<Workbook> WorkbooksOpen(const QString& path) override;
@@ -62,13 +64,17 @@ private:
 };
 
 // Makes LibreOfficeHost instances from what registry.reg names: the office's
-// install root and the printers.
+// install root and the printers. Each create() starts an office and waits
+// for it.
 class LibreOfficeHostFactory : public SpreadsheetHostFactory
 {
 public:
     explicit LibreOfficeHostFactory(QString registryPath, std::chrono::milliseconds timeLimit =
                                                               LibreOfficeHost::DefaultTimeLimit);
     std::unique_ptr<SpreadsheetHost> create() override;
+
+    // A started office, as create() starts it. Error 429 when it cannot be.
+    std::shared_ptr<OfficeInstance> startInstance() const;
 
 private:
     QString m_registryPath;

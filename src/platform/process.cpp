@@ -2,11 +2,14 @@
 
 #include <QByteArray>
 #include <QFile>
+#include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
@@ -151,34 +154,96 @@ CommandLine parseCommandLine(const QString& commandLine)
     return result;
 }
 
-std::unique_ptr<Process> Process::start(const QString& executable, const QStringList& arguments,
-                                        const QString& workingFolder, int* errorCode)
+namespace {
+
+// The environment of this process without the names given.
+std::vector<char*> environmentWithout(const QList<QByteArray>& names)
 {
-    auto fail = [&](int error) -> std::unique_ptr<Process> {
-        if (errorCode)
-            *errorCode = error;
-        return nullptr;
-    };
-    if (executable.isEmpty())
-        return fail(ENOENT);
+    std::vector<char*> envp;
+    for (char** e = environ; *e; ++e) {
+        const bool dropped = std::any_of(names.begin(), names.end(), [&](const QByteArray& name) {
+            return std::strncmp(*e, name.constData(), size_t(name.size())) == 0 &&
+                   (*e)[name.size()] == '=';
+        });
+        if (!dropped)
+            envp.push_back(*e);
+    }
+    envp.push_back(nullptr);
+    return envp;
+}
 
-    std::vector<QByteArray> storage;
-    storage.reserve(arguments.size() + 1);
-    storage.push_back(QFile::encodeName(executable));
-    for (const QString& a : arguments)
-        storage.push_back(a.toUtf8());
-    std::vector<char*> argv;
-    for (QByteArray& s : storage)
-        argv.push_back(s.data());
-    argv.push_back(nullptr);
+// fork and exec, for what posix_spawn cannot do: a parent-death signal. The
+// child makes only async-signal-safe calls; a failed exec reports its errno
+// through a pipe. The pid, or -errno.
+pid_t forkAndExec(char* const* argv, char* const* envp, const ProcessOptions& options,
+                  const char* folder)
+{
+    int errorPipe[2];
+    if (::pipe2(errorPipe, O_CLOEXEC) != 0)
+        return -errno;
+    const pid_t parent = ::getpid();
+    const pid_t pid = ::fork();
+    if (pid < 0) {
+        const int e = errno;
+        ::close(errorPipe[0]);
+        ::close(errorPipe[1]);
+        return -e;
+    }
+    if (pid == 0) {
+        ::prctl(PR_SET_PDEATHSIG, options.parentDeathSignal);
+        if (::getppid() != parent) // the parent died before the line above
+            ::_exit(127);
+        if (options.ownProcessGroup)
+            ::setpgid(0, 0);
+        const int in = ::open("/dev/null", O_RDONLY);
+        const int out = ::open("/dev/null", O_WRONLY);
+        if (in >= 0)
+            ::dup2(in, 0);
+        if (out >= 0)
+            ::dup2(out, 1);
+        sigset_t none;
+        sigemptyset(&none);
+        ::sigprocmask(SIG_SETMASK, &none, nullptr);
+        ::signal(SIGPIPE, SIG_DFL);
+        ::signal(SIGCHLD, SIG_DFL);
+        int e = 0;
+        if (folder && ::chdir(folder) != 0)
+            e = errno;
+        if (e == 0) {
+#ifdef SYS_close_range
+            ::syscall(SYS_close_range, 3u, ~0u, 4u /* CLOSE_RANGE_CLOEXEC */);
+#endif
+            ::execve(argv[0], argv, envp);
+            e = errno;
+        }
+        [[maybe_unused]] auto n = ::write(errorPipe[1], &e, sizeof e);
+        ::_exit(127);
+    }
+    if (options.ownProcessGroup)
+        ::setpgid(pid, pid); // also from here, so the group exists before any signal
+    ::close(errorPipe[1]);
+    int execError = 0;
+    ssize_t n;
+    do {
+        n = ::read(errorPipe[0], &execError, sizeof execError);
+    } while (n < 0 && errno == EINTR);
+    ::close(errorPipe[0]);
+    if (n == sizeof execError) {
+        while (::waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
+        }
+        return -execError;
+    }
+    return pid;
+}
 
+pid_t spawn(char* const* argv, char* const* envp, const ProcessOptions& options, const char* folder)
+{
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
     posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    const QByteArray folder = QFile::encodeName(workingFolder);
-    if (!workingFolder.isEmpty())
-        posix_spawn_file_actions_addchdir_np(&actions, folder.constData());
+    if (folder)
+        posix_spawn_file_actions_addchdir_np(&actions, folder);
     posix_spawn_file_actions_addclosefrom_np(&actions, 3);
 
     posix_spawnattr_t attr;
@@ -190,20 +255,58 @@ std::unique_ptr<Process> Process::start(const QString& executable, const QString
     sigaddset(&defaults, SIGCHLD);
     posix_spawnattr_setsigmask(&attr, &none);
     posix_spawnattr_setsigdefault(&attr, &defaults);
-    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+    short flags = POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF;
+    if (options.ownProcessGroup) {
+        flags |= POSIX_SPAWN_SETPGROUP;
+        posix_spawnattr_setpgroup(&attr, 0);
+    }
+    posix_spawnattr_setflags(&attr, flags);
 
     pid_t pid = 0;
-    const int rc = ::posix_spawn(&pid, argv[0], &actions, &attr, argv.data(), environ);
+    const int rc = ::posix_spawn(&pid, argv[0], &actions, &attr, argv, envp);
     posix_spawn_file_actions_destroy(&actions);
     posix_spawnattr_destroy(&attr);
-    if (rc != 0)
-        return fail(rc);
-    if (errorCode)
-        *errorCode = 0;
-    return std::unique_ptr<Process>(new Process(pid));
+    return rc == 0 ? pid : -rc;
 }
 
-Process::Process(pid_t pid) : m_pid(pid)
+} // namespace
+
+std::unique_ptr<Process> Process::start(const QString& executable, const QStringList& arguments,
+                                        const ProcessOptions& options, int* errorCode)
+{
+    if (errorCode)
+        *errorCode = 0;
+    if (executable.isEmpty()) {
+        if (errorCode)
+            *errorCode = ENOENT;
+        return nullptr;
+    }
+
+    std::vector<QByteArray> storage;
+    storage.reserve(arguments.size() + 1);
+    storage.push_back(QFile::encodeName(executable));
+    for (const QString& a : arguments)
+        storage.push_back(a.toUtf8());
+    std::vector<char*> argv;
+    for (QByteArray& s : storage)
+        argv.push_back(s.data());
+    argv.push_back(nullptr);
+    const std::vector<char*> envp = environmentWithout(options.unsetEnvironment);
+    const QByteArray folder = QFile::encodeName(options.workingFolder);
+    const char* chdirTo = options.workingFolder.isEmpty() ? nullptr : folder.constData();
+
+    const pid_t pid = options.parentDeathSignal
+                          ? forkAndExec(argv.data(), envp.data(), options, chdirTo)
+                          : spawn(argv.data(), envp.data(), options, chdirTo);
+    if (pid < 0) {
+        if (errorCode)
+            *errorCode = -pid;
+        return nullptr;
+    }
+    return std::unique_ptr<Process>(new Process(pid, options.ownProcessGroup));
+}
+
+Process::Process(pid_t pid, bool ownGroup) : m_pid(pid), m_ownGroup(ownGroup)
 {
 #ifdef SYS_pidfd_open
     m_pidfd = int(::syscall(SYS_pidfd_open, pid, 0));
@@ -285,6 +388,14 @@ void Process::signal(int sig)
 {
     if (!m_ended)
         ::kill(m_pid, sig);
+}
+
+void Process::signalGroup(int sig)
+{
+    // The group can outlive its leader; its id stays reserved while any
+    // member is left, so this never reaches someone else's group.
+    if (m_ownGroup)
+        ::kill(-m_pid, sig);
 }
 
 } // namespace quillmer::platform

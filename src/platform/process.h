@@ -34,6 +34,21 @@ CommandLine parseCommandLine(const QString& commandLine);
 // doubled quote inside quotes is a literal quote.
 QStringList splitArguments(const QString& text);
 
+// How a program is started, beyond its arguments.
+struct ProcessOptions
+{
+    QString workingFolder; // empty: this process's current folder
+    // The program leads a process group of its own, so that signalGroup()
+    // reaches whatever it starts in turn.
+    bool ownProcessGroup = false;
+    // A signal the kernel sends the program when the thread that started it
+    // ends (also when this whole process ends, crashes or is killed); 0 for
+    // none. Start such programs from a thread that lives as long as they may.
+    int parentDeathSignal = 0;
+    // Environment variables the program does not inherit.
+    QList<QByteArray> unsetEnvironment;
+};
+
 // A started program. The program gets no shell, standard input and output on
 // /dev/null, standard error shared with this process, and no other open file
 // of this process. A Process that is destroyed while its program still runs
@@ -42,11 +57,15 @@ QStringList splitArguments(const QString& text);
 class Process
 {
 public:
-    // Starts executable with arguments in workingFolder (empty: this
-    // process's current folder). Null when it cannot be started; errorCode
-    // then receives the errno.
+    // Starts executable with arguments. Null when it cannot be started;
+    // errorCode then receives the errno.
     static std::unique_ptr<Process> start(const QString& executable, const QStringList& arguments,
-                                          const QString& workingFolder, int* errorCode = nullptr);
+                                          const ProcessOptions& options, int* errorCode = nullptr);
+    static std::unique_ptr<Process> start(const QString& executable, const QStringList& arguments,
+                                          const QString& workingFolder, int* errorCode = nullptr)
+    {
+        return start(executable, arguments, ProcessOptions{workingFolder, false, 0, {}}, errorCode);
+    }
 
     ~Process();
     Process(const Process&) = delete;
@@ -65,12 +84,16 @@ public:
 
     // Sends a signal to the program (nothing once it has ended).
     void signal(int sig);
+    // Sends a signal to the program's process group, which outlives the
+    // program when others are left in it. Only for ownProcessGroup.
+    void signalGroup(int sig);
 
 private:
-    explicit Process(pid_t pid);
+    Process(pid_t pid, bool ownGroup);
     bool reap(bool block);
 
     pid_t m_pid;
+    bool m_ownGroup = false;
     int m_pidfd = -1;
     bool m_ended = false;
     int m_status = 0;

@@ -7,6 +7,8 @@ namespace quillmer::ui {
 
 void ProcessEnder::EndProgram()
 {
+    if (m_beforeExit)
+        m_beforeExit();
     std::fflush(nullptr);
     ::_exit(0);
 }

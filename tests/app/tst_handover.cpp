@@ -1,13 +1,18 @@
-#include "splashfakes.h"
-#include "support/fakes.h"
-#include "x11testwindows.h"
-
 #include "app/frmsplash.h"
 #include "errors/services.h"
 #include "platform/x11windowfinder.h"
+#include "splashfakes.h"
+#include "support/fakes.h"
+#include "support/files.h"
+#include "support/officeprocesses.h"
+#include "x11testwindows.h"
 
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
@@ -26,6 +31,18 @@ struct Rig
 };
 
 const QString program = QStringLiteral(QUILLMER_PROGRAM_DIR "/Quillmer");
+
+// The environment a process started with.
+QByteArrayList environmentOf(pid_t pid)
+{
+    return test::readFile(QStringLiteral("/proc/%1/environ").arg(pid)).split('\0');
+}
+
+// Real key presses (XTEST) to whichever window has the input focus.
+void pressKeys(const QStringList& keys)
+{
+    QCOMPARE(QProcess::execute(QStringLiteral("xdotool"), QStringList{"key"} + keys), 0);
+}
 
 } // namespace
 
@@ -106,7 +123,8 @@ private slots:
         clock.start();
         quillmer.start();
         QVERIFY(quillmer.waitForStarted());
-        QTRY_VERIFY_WITH_TIMEOUT(finder.findWindow(QStringLiteral("Ferrowind XL")).has_value(), 30000);
+        QTRY_VERIFY_WITH_TIMEOUT(finder.findWindow(QStringLiteral("Ferrowind XL")).has_value(),
+                                 30000);
         QVERIFY(!finder.findWindow(ApplicationTitle).has_value());
         QTRY_VERIFY_WITH_TIMEOUT(finder.findWindow(ApplicationTitle).has_value(), 30000);
         const qint64 handOver = clock.elapsed();
@@ -122,8 +140,59 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!viewableSplash(), 10000);
         QVERIFY(windows.isViewable(*finder.findWindow(ApplicationTitle)));
         QCOMPARE(quillmer.state(), QProcess::Running);
+
+        // The first conversion's office is ready, headless and without the
+        // display, so it can neither show a window nor take the focus.
+        const pid_t pid = pid_t(quillmer.processId());
+        QTRY_COMPARE_WITH_TIMEOUT(test::ourOfficeProcesses(pid).size(), 1, 30000);
+        const QByteArrayList environment = environmentOf(test::ourOfficeProcesses(pid).first());
+        QVERIFY(!environment.isEmpty());
+        QVERIFY(!std::any_of(environment.begin(), environment.end(),
+                             [](const QByteArray& v) { return v.startsWith("DISPLAY="); }));
+
+        // Esc asks the exit question; Enter answers Yes. The office ends
+        // with the program.
+        QVERIFY(QProcess::execute("xdotool",
+                                  {"windowfocus", "--sync",
+                                   QString::number(*finder.findWindow(ApplicationTitle))}) == 0);
+        pressKeys({"Escape"});
+        QTRY_VERIFY_WITH_TIMEOUT(finder.findWindow(ApplicationTitle).has_value(), 5000);
+        QTest::qWait(300);
+        pressKeys({"Return"});
+        QVERIFY(quillmer.waitForFinished(5000));
+        QCOMPARE(quillmer.exitCode(), 0);
+        QTRY_VERIFY_WITH_TIMEOUT(test::ourOfficeProcesses(pid).isEmpty(), 2000);
+    }
+
+    // An office that takes its time to start holds up neither the splash nor
+    // the main window, and a program that is killed takes it along.
+    void theSpareOfficeStartsOnItsOwn()
+    {
+        QTemporaryDir folder;
+        QVERIFY(QFile::copy(program, folder.filePath("Quillmer")));
+        QVERIFY(QFile::copy(QStringLiteral(QUILLMER_PROGRAM_DIR "/SETTINGS.INI"),
+                            folder.filePath("SETTINGS.INI")));
+        QString registry =
+            QString::fromUtf8(test::readFile(QStringLiteral(QUILLMER_PROGRAM_DIR "/registry.reg")));
+        registry.replace(QRegularExpression("\"Path\"=\"[^\"]*\""),
+                         "\"Path\"=\"" + folder.filePath("office") + "/\"");
+        test::writeFile(folder.filePath("registry.reg"), registry.toUtf8());
+        test::writeScript(folder.filePath("office/soffice.bin"), "while :; do sleep 1; done\n");
+
+        platform::X11WindowFinder finder;
+        QProcess quillmer;
+        quillmer.start(folder.filePath("Quillmer"), {});
+        QVERIFY(quillmer.waitForStarted());
+        const pid_t pid = pid_t(quillmer.processId());
+        QTRY_VERIFY_WITH_TIMEOUT(finder.findWindow(QStringLiteral("Ferrowind XL")).has_value(),
+                                 30000);
+        QTRY_VERIFY_WITH_TIMEOUT(finder.findWindow(ApplicationTitle).has_value(), 30000);
+        // The office is still starting: it has not answered, and never will.
+        QCOMPARE(test::ourOfficeProcesses(pid).size(), 1);
+
         quillmer.kill();
         QVERIFY(quillmer.waitForFinished());
+        QTRY_VERIFY_WITH_TIMEOUT(test::ourOfficeProcesses(pid).isEmpty(), 2000);
     }
 
     void theProgramEndsWhenTheSiblingIsOpen()
@@ -145,6 +214,8 @@ private slots:
         QCOMPARE(quillmer.exitStatus(), QProcess::NormalExit);
         QCOMPARE(quillmer.exitCode(), 0);
         QVERIFY(!mainSeen);
+        QTRY_VERIFY_WITH_TIMEOUT(test::ourOfficeProcesses(pid_t(quillmer.processId())).isEmpty(),
+                                 2000);
         windows.sync();
         QVERIFY(windows.isViewable(sibling));
         QVERIFY(windows.isTopmostViewable(sibling));

@@ -3,18 +3,21 @@
 #include "convertboxes.h"
 #include "engine/pipeline.h"
 #include "frontend/batchrun.h"
-#include "platform/libreofficehost.h"
+#include "platform/spareoffice.h"
+#include "support/enginefakes.h"
 #include "support/fakes.h"
+#include "support/files.h"
 #include "support/officeprocesses.h"
 #include "support/pdftools.h"
-#include "support/files.h"
-#include "support/enginefakes.h"
 
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
+#include <QRegularExpression>
+#include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
+#include <signal.h>
 
 using namespace quillmer;
 using quillmer::test::nearSize;
@@ -37,6 +40,20 @@ QByteArray checksum(const QString& path)
                : QByteArray();
 }
 
+// The program's hosts, each office process noted as it is handed out.
+struct NotedHosts : platform::SpreadsheetHostFactory
+{
+    explicit NotedHosts(const QString& registry) : spares(registry) {}
+    std::unique_ptr<platform::SpreadsheetHost> create() override
+    {
+        auto host = spares.create();
+        offices << static_cast<platform::LibreOfficeHost&>(*host).processId();
+        return host;
+    }
+    platform::SpareOfficeHosts spares;
+    QList<pid_t> offices;
+};
+
 struct PathBoxesInMemory : PathBoxes
 {
     QString source, target;
@@ -57,7 +74,9 @@ private slots:
 
     // Good, corrupt, good: Completed, Failed, Completed; one message per
     // good job in order (the corrupt one goes to HandleError, which shows
-    // nothing for it); the PDFs have the chosen paper and orientation.
+    // nothing for it); the PDFs have the chosen paper and orientation. The
+    // spare office was killed before Convert: it is replaced quietly, and
+    // every job gets an office of its own.
     void threeJobs()
     {
         QTemporaryDir dir;
@@ -72,7 +91,11 @@ private slots:
         ErrorHandler errors(messages, pointer);
         RecordingShell shell;
         RecordingExit exit;
-        platform::LibreOfficeHostFactory hosts(ProgramRegistry);
+        NotedHosts hosts(ProgramRegistry);
+        hosts.spares.prepare();
+        const pid_t killed = hosts.spares.waitForSpare(std::chrono::minutes(1));
+        QVERIFY(killed > 0);
+        ::kill(killed, SIGKILL);
         platform::RegistryPrinters printers(ProgramRegistry);
         ProcessCommandRunner runner;
         Registry registry(ProgramRegistry);
@@ -103,8 +126,9 @@ private slots:
         QCOMPARE(list.job(1).status, JobStatus::Completed);
         QCOMPARE(list.job(2).status, JobStatus::Failed);
         QCOMPARE(list.job(3).status, JobStatus::Completed);
-        QCOMPARE(messages.texts(), (QStringList{"POI_SAMPLESS.XLS Converted Successfully.",
-                                                "EDR_TESTUNICODECHARS.XLS Converted Successfully."}));
+        QCOMPARE(messages.texts(),
+                 (QStringList{"POI_SAMPLESS.XLS Converted Successfully.",
+                              "EDR_TESTUNICODECHARS.XLS Converted Successfully."}));
         QCOMPARE(shell.opened, (QStringList{targets[0], targets[2]}));
         QCOMPARE(exit.calls, 0);
         QVERIFY(!pointer.busy);
@@ -122,6 +146,57 @@ private slots:
         QVERIFY(!QFile::exists(targets[1]));
         QCOMPARE(checksum(bad), badBefore);
         QVERIFY(!QFile::exists(scratch.pdfTempFile()));
+
+        QCOMPARE(hosts.offices.size(), 3);
+        QVERIFY(!hosts.offices.contains(killed));
+        QCOMPARE(QSet<pid_t>(hosts.offices.begin(), hosts.offices.end()).size(), 3);
+    }
+
+    // Without LibreOffice the spare cannot start, nor can the fresh start
+    // after it, nor the trap's new host: error 429 leaves each job "Failed"
+    // and the batch goes on.
+    void noOffice()
+    {
+        QTemporaryDir dir;
+        const QString registryPath = dir.filePath("registry.reg");
+        QString text = QString::fromUtf8(test::readFile(ProgramRegistry));
+        text.replace(QRegularExpression("\"Path\"=\"[^\"]*\""),
+                     "\"Path\"=\"" + dir.filePath("no-office") + "/\"");
+        test::writeFile(registryPath, text.toUtf8());
+        FixedConversionOptions options;
+        JobList list;
+        JobListStatus status(list);
+        test::FakeMessageBox messages;
+        test::FakePointer pointer;
+        ErrorHandler errors(messages, pointer);
+        RecordingShell shell;
+        RecordingExit exit;
+        platform::SpareOfficeHosts hosts(registryPath);
+        hosts.prepare();
+        platform::RegistryPrinters printers(registryPath);
+        ProcessCommandRunner runner;
+        Registry registry(registryPath);
+        NoWindowsVersion version;
+        ScratchFolder scratch(dir.filePath("cache"));
+        ConversionEngine engine(PipelineContext{options, status, messages, errors, shell, exit,
+                                                hosts, printers, runner, registry, version,
+                                                scratch});
+        test::Boxes boxes;
+        PathBoxesInMemory paths;
+        JobHandlers handlers(list, paths, messages, errors);
+        BatchRun run(
+            BatchRunContext{boxes, paths, list, handlers, engine, messages, pointer, errors});
+        list.append(corpus("xls/poi_SampleSS.xls"), dir.filePath("a.pdf"));
+        list.append(corpus("xls/edr_TestUnicodeChars.xls"), dir.filePath("b.pdf"));
+        QVERIFY(hosts.waitForSpare(std::chrono::minutes(1)) == 0);
+
+        run.cmdConvert_Click();
+
+        QCOMPARE(list.job(1).status, JobStatus::Failed);
+        QCOMPARE(list.job(2).status, JobStatus::Failed);
+        QVERIFY(messages.texts().isEmpty());
+        QVERIFY(!QFile::exists(dir.filePath("a.pdf")));
+        QVERIFY(!pointer.busy);
     }
 };
 

@@ -1,8 +1,9 @@
 #include "errors/apperror.h"
 #include "platform/libreofficehost.h"
 #include "platform/officeprofile.h"
-#include "support/officeprocesses.h"
+#include "platform/spareoffice.h"
 #include "support/files.h"
+#include "support/officeprocesses.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -430,6 +431,21 @@ private slots:
         // The next instances cleared away what the crashed program left.
         if (!m_crashedProfile.isEmpty())
             QVERIFY(!QFileInfo::exists(QFileInfo(m_crashedProfile).path()));
+    }
+
+    // Ending the spare office before the program ends leaves nothing
+    // running, and nothing starts after it.
+    void spareOfficeEnds()
+    {
+        SpareOfficeHosts hosts(m_registry);
+        hosts.prepare();
+        const pid_t spare = hosts.waitForSpare(std::chrono::minutes(1));
+        QVERIFY(spare > 0);
+        hosts.end();
+        QTRY_VERIFY_WITH_TIMEOUT(!processRuns(spare), 2000);
+        hosts.prepare();
+        QCOMPARE(hosts.waitForSpare(std::chrono::milliseconds(100)), pid_t(0));
+        QCOMPARE(errorNumber([&] { hosts.create(); }), err::CannotCreateObject);
     }
 
     // No office process of this test is left.

@@ -3,7 +3,6 @@
 #include <QDir>
 #include <QFile>
 #include <QList>
-
 #include <sys/types.h>
 #include <unistd.h>
 
@@ -20,13 +19,13 @@ inline bool processRuns(pid_t pid)
     return close > 0 && text.size() > close + 2 && text[close + 2] != 'Z' && text[close + 2] != 'X';
 }
 
-// Running LibreOffice processes of this process: those whose command line
-// names one of the private profiles the host makes for this process
-// ($TMPDIR/quillmer-office-<pid>-...), whoever their parent is.
-inline QList<pid_t> ourOfficeProcesses()
+// Running LibreOffice processes of a program (this process by default):
+// those whose command line names one of the private profiles the host makes
+// for it ($TMPDIR/quillmer-office-<pid>-...), whoever their parent is.
+inline QList<pid_t> ourOfficeProcesses(pid_t program = ::getpid())
 {
     QList<pid_t> found;
-    const QByteArray needle = "quillmer-office-" + QByteArray::number(::getpid()) + '-';
+    const QByteArray needle = "quillmer-office-" + QByteArray::number(program) + '-';
     for (const QString& entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
         bool ok = false;
         const pid_t pid = entry.toInt(&ok);
