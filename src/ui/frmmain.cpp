@@ -136,6 +136,7 @@ FrmMain::FrmMain(const MainWindowContext& context, QWidget* parent)
         m_context.startup, m_context.programFolder);
     createConversion();
     wireControls();
+    createDrop();
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
 }

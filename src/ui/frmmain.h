@@ -97,6 +97,8 @@ protected:
     // The job list's buttons.
     virtual void cmdAddToList_Click();
     virtual void cmdClearList_Click();
+    // Local files and folders dropped on the job list or the window around it.
+    virtual void lvwGeneral_OLEDragDrop(const QStringList& paths);
     // The batch run: converts every job of the list.
     virtual void cmdConvert_Click();
     // The page-range and open-after options. The load and activate sequences
@@ -159,6 +161,7 @@ private:
     void createControls();
     void createConversion();
     void wireControls();
+    void createDrop();
     // Setting a value in code raises the click handler, as a click would.
     void selectOption(QRadioButton* option);
     void deselectOption(QRadioButton* option);
