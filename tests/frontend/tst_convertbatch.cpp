@@ -8,12 +8,13 @@
 #include "support/fakes.h"
 #include "support/files.h"
 #include "support/officeprocesses.h"
+#include "support/pathboxes.h"
 #include "support/pdftools.h"
+#include "support/registrytext.h"
 
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
-#include <QRegularExpression>
 #include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
@@ -30,7 +31,7 @@ using RecordingExit = quillmer::test::RecordingProgramExit;
 
 namespace {
 
-const QString ProgramRegistry = QStringLiteral(QUILLMER_PROGRAM_DIR "/registry.reg");
+using quillmer::test::ProgramRegistry;
 
 QByteArray checksum(const QString& path)
 {
@@ -52,15 +53,6 @@ struct NotedHosts : platform::SpreadsheetHostFactory
     }
     platform::SpareOfficeHosts spares;
     QList<pid_t> offices;
-};
-
-struct PathBoxesInMemory : PathBoxes
-{
-    QString source, target;
-    QString sourceText() const override { return source; }
-    void setSourceText(const QString& t) override { source = t; }
-    QString targetText() const override { return target; }
-    void setTargetText(const QString& t) override { target = t; }
 };
 
 } // namespace
@@ -105,7 +97,7 @@ private slots:
                                                 hosts, printers, runner, registry, version,
                                                 scratch});
         test::Boxes boxes;
-        PathBoxesInMemory paths;
+        test::PathBoxesInMemory paths;
         JobHandlers handlers(list, paths, messages, errors);
         BatchRun run(
             BatchRunContext{boxes, paths, list, handlers, engine, messages, pointer, errors});
@@ -159,10 +151,7 @@ private slots:
     {
         QTemporaryDir dir;
         const QString registryPath = dir.filePath("registry.reg");
-        QString text = QString::fromUtf8(test::readFile(ProgramRegistry));
-        text.replace(QRegularExpression("\"Path\"=\"[^\"]*\""),
-                     "\"Path\"=\"" + dir.filePath("no-office") + "/\"");
-        test::writeFile(registryPath, text.toUtf8());
+        test::writeFile(registryPath, test::programRegistryWithOffice(dir.filePath("no-office")));
         FixedConversionOptions options;
         JobList list;
         JobListStatus status(list);
@@ -182,7 +171,7 @@ private slots:
                                                 hosts, printers, runner, registry, version,
                                                 scratch});
         test::Boxes boxes;
-        PathBoxesInMemory paths;
+        test::PathBoxesInMemory paths;
         JobHandlers handlers(list, paths, messages, errors);
         BatchRun run(
             BatchRunContext{boxes, paths, list, handlers, engine, messages, pointer, errors});

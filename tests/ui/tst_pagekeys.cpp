@@ -2,9 +2,9 @@
 // (xdotool, through the XTEST extension) reach the main window the way a
 // person's typing does, with the characters X11 gives each key.
 #include "mainwindowrig.h"
+#include "support/programs.h"
 
 #include <QGuiApplication>
-#include <QProcess>
 #include <QStandardPaths>
 
 using namespace quillmer;
@@ -14,12 +14,12 @@ namespace {
 // Presses the keys on the X server's keyboard; true when xdotool ran.
 bool press(const QStringList& keys)
 {
-    QProcess xdotool;
-    xdotool.start(
-        QStringLiteral("xdotool"),
-        QStringList{QStringLiteral("key"), QStringLiteral("--delay"), QStringLiteral("30")} + keys);
-    return xdotool.waitForFinished(10000) && xdotool.exitStatus() == QProcess::NormalExit &&
-           xdotool.exitCode() == 0;
+    return test::runProgram(
+               QStringLiteral("xdotool"),
+               QStringList{QStringLiteral("key"), QStringLiteral("--delay"), QStringLiteral("30")} +
+                   keys,
+               10000)
+        .succeeded;
 }
 
 // Puts text into a box and the caret before its first character.
