@@ -1,71 +1,44 @@
 #include "engine/printstep.h"
 #include "errors/apperror.h"
 #include "platform/libreofficehost.h"
+#include "support/errornumber.h"
 #include "support/files.h"
+#include "support/pdftools.h"
+#include "support/registrytext.h"
 
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
-#include <QProcess>
 #include <QRegularExpression>
 #include <QSizeF>
 #include <QTemporaryDir>
 #include <QTest>
+#include <algorithm>
 #include <signal.h>
 
 using namespace quillmer;
 using namespace quillmer::platform;
 
 using quillmer::test::corpus;
+using quillmer::test::errorNumber;
+using quillmer::test::pageSizes;
+using quillmer::test::pdfText;
 using quillmer::test::readFile;
 
 namespace {
 
 QByteArray run(const QString& program, const QStringList& arguments)
 {
-    QProcess p;
-    p.start(program, arguments);
-    p.waitForFinished(-1);
-    return p.readAllStandardOutput();
-}
-
-QList<QSizeF> pageSizes(const QString& pdf)
-{
-    QList<QSizeF> sizes;
-    static const QRegularExpression line(R"(Page\s+\d+ size:\s+([\d.]+) x ([\d.]+) pts)");
-    static const QRegularExpression pagesLine(R"(Pages:\s+(\d+))");
-    const QString pages = pagesLine.match(QString::fromUtf8(run("pdfinfo", {pdf}))).captured(1);
-    if (pages.isEmpty())
-        return sizes;
-    const QString info = QString::fromUtf8(run("pdfinfo", {"-f", "1", "-l", pages, pdf}));
-    for (auto m = line.globalMatch(info); m.hasNext();) {
-        const auto match = m.next();
-        sizes << QSizeF(match.captured(1).toDouble(), match.captured(2).toDouble());
-    }
-    return sizes;
+    return test::runProgram(program, arguments).output;
 }
 
 // Dark pixels of one page rendered in grey at 50 dots per inch.
 int darkPixels(const QString& pdf, int page, const QString& folder)
 {
-    const QString prefix = folder + QStringLiteral("/render");
-    run("pdftoppm", {"-gray", "-r", "50", "-f", QString::number(page), "-l", QString::number(page),
-                     "-singlefile", pdf, prefix});
-    const QByteArray pgm = readFile(prefix + ".pgm");
-    // "P5\n<w> <h>\n255\n" then one byte per pixel.
-    const QList<QByteArray> head = pgm.left(64).split('\n');
-    if (head.size() < 4 || head[0] != "P5")
+    const QByteArray pixels = test::pagePixels(pdf, page, folder, 50);
+    if (pixels.isEmpty())
         return -1;
-    const qsizetype start = head[0].size() + head[1].size() + head[2].size() + 3;
-    int dark = 0;
-    for (qsizetype i = start; i < pgm.size(); ++i)
-        dark += quint8(pgm[i]) < 128;
-    return dark;
-}
-
-QString pdfText(const QString& pdf)
-{
-    return QString::fromUtf8(run("pdftotext", {"-layout", pdf, "-"}));
+    return int(std::count_if(pixels.begin(), pixels.end(), [](char c) { return quint8(c) < 128; }));
 }
 
 // The real printers, keeping a copy of each PDF spool: the spool still has
@@ -91,16 +64,6 @@ private:
     RegistryPrinters m_real;
     QString m_keep;
 };
-
-qint32 errorNumber(const std::function<void()>& f)
-{
-    try {
-        f();
-    } catch (const AppError& e) {
-        return e.number();
-    }
-    return 0;
-}
 
 // Two sheets that share the default page style; the first has a print
 // range A1:A1 and text outside it.
@@ -171,7 +134,7 @@ private slots:
         QVERIFY(QDir().mkpath(scratch()));
         // The program folder's own registry: LibreOffice, Ghostscript and
         // the "Quillmer" queue as the build found them.
-        const QString registry = QStringLiteral(QUILLMER_PROGRAM_DIR "/registry.reg");
+        const QString registry = test::ProgramRegistry;
         m_host = std::make_unique<LibreOfficeHost>(
             LibreOfficeHost::programFolderFromRegistry(RegistryFile::load(registry)),
             std::make_shared<SpoolKeepingPrinters>(registry, spool()));
@@ -245,7 +208,8 @@ private slots:
         int dark[3];
         for (int value : {0, 1, 2}) {
             options.showGridlines = value;
-            dark[value] = darkPixels(convert(corpus("xls/poi_SampleSS.xls"), options), 1, m_dir.path());
+            dark[value] =
+                darkPixels(convert(corpus("xls/poi_SampleSS.xls"), options), 1, m_dir.path());
         }
         QVERIFY(dark[0] > 0);
         QVERIFY2(dark[1] > dark[0] + 100,
@@ -266,7 +230,8 @@ private slots:
         QString firstPage[3];
         for (int value : {0, 1, 2}) {
             options.showHeaders = value;
-            dark[value] = darkPixels(convert(corpus("xls/poi_SampleSS.xls"), options), 1, m_dir.path());
+            dark[value] =
+                darkPixels(convert(corpus("xls/poi_SampleSS.xls"), options), 1, m_dir.path());
             firstPage[value] = printedText().section(u'\f', 0, 0);
         }
         QVERIFY2(firstPage[1].contains(columns) && firstPage[1].contains(row2),
@@ -372,9 +337,11 @@ private slots:
     // installs them), never in substitutes drawn as Type 3 shapes.
     void scriptsRenderWithRealFonts()
     {
-        const QString unicode = convert(corpus("xls/edr_TestUnicodeChars.xls"), ConversionOptions());
+        const QString unicode =
+            convert(corpus("xls/edr_TestUnicodeChars.xls"), ConversionOptions());
         QString text = printedText();
-        const QString chinese = convert(corpus("xls/poi_chinese-provinces.xls"), ConversionOptions());
+        const QString chinese =
+            convert(corpus("xls/poi_chinese-provinces.xls"), ConversionOptions());
         text += printedText();
         auto has = [&](char16_t from, char16_t to) {
             return std::any_of(text.begin(), text.end(),

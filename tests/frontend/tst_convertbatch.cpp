@@ -7,12 +7,13 @@
 #include "support/fakes.h"
 #include "support/files.h"
 #include "support/officeprocesses.h"
+#include "support/pathboxes.h"
 #include "support/pdftools.h"
+#include "support/registrytext.h"
 
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
-#include <QRegularExpression>
 #include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
@@ -29,7 +30,7 @@ using RecordingExit = quillmer::test::RecordingProgramExit;
 
 namespace {
 
-const QString ProgramRegistry = QStringLiteral(QUILLMER_PROGRAM_DIR "/registry.reg");
+using quillmer::test::ProgramRegistry;
 
 QByteArray checksum(const QString& path)
 {
@@ -51,15 +52,6 @@ struct NotedHosts : platform::SpreadsheetHostFactory
     }
     platform::SpareOfficeHosts spares;
     QList<pid_t> offices;
-};
-
-struct PathBoxesInMemory : PathBoxes
-{
-    QString source, target;
-    QString sourceText() const override { return source; }
-    void setSourceText(const QString& t) override { source = t; }
-    QString targetText() const override { return target; }
-    void setTargetText(const QString& t) override { target = t; }
 };
 
 } // namespace
@@ -101,7 +93,7 @@ private slots:
         NoWindowsVersion version;
         ScratchFolder scratch(dir.filePath("cache"));
         test::Boxes boxes;
-        PathBoxesInMemory paths;
+        test::PathBoxesInMemory paths;
         JobHandlers handlers(list, paths, messages, errors);
         ConversionSession session(
             ConversionSessionContext{
@@ -158,10 +150,7 @@ private slots:
     {
         QTemporaryDir dir;
         const QString registryPath = dir.filePath("registry.reg");
-        QString text = QString::fromUtf8(test::readFile(ProgramRegistry));
-        text.replace(QRegularExpression("\"Path\"=\"[^\"]*\""),
-                     "\"Path\"=\"" + dir.filePath("no-office") + "/\"");
-        test::writeFile(registryPath, text.toUtf8());
+        test::writeFile(registryPath, test::programRegistryWithOffice(dir.filePath("no-office")));
         FixedConversionOptions options;
         JobList list;
         JobListStatus status(list);
@@ -178,7 +167,7 @@ private slots:
         NoWindowsVersion version;
         ScratchFolder scratch(dir.filePath("cache"));
         test::Boxes boxes;
-        PathBoxesInMemory paths;
+        test::PathBoxesInMemory paths;
         JobHandlers handlers(list, paths, messages, errors);
         ConversionSession session(
             ConversionSessionContext{
