@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# The printer queue's cost per job: whole conversions (office start, page
+# set-up, print, pdfwrite) with this queue and with the queue it replaced
+# (ps2write alone), taking turns in one run, medians in milliseconds. Prints
+# the Markdown table of docs/performance.md.
+#
+#   bench/queue-cost.sh [runs]      (default 5 runs per workbook and queue)
+set -euo pipefail
+here=$(cd "$(dirname "$0")/.." && pwd)
+build=${BUILD:-$here/build}
+runs=${1:-5}
+corpus=${QUILLMER_CORPUS:-$here/../shared/corpus}/xls
+cmake -S "$here" -B "$build" -G Ninja >/dev/null
+cmake --build "$build" --parallel 2 --target quillmer_fidelity program_folder >/dev/null
+exec "$build/bench/quillmer_fidelity" cost --runs "$runs" "$build/Quillmer/registry.reg" \
+  "$corpus/cal_any_sheets.xls" \
+  "$corpus/edr_TestUnicodeChars.xls" \
+  "$corpus/poi_chinese-provinces.xls" \
+  "$corpus/edr_Test255x10.xls" \
+  "$corpus/poi_36947.xls"
