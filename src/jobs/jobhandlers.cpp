@@ -12,12 +12,16 @@ JobHandlers::JobHandlers(JobList& list, PathBoxes& boxes, MessageBoxService& mes
 
 void JobHandlers::AddCompleteListView()
 {
-    const QString source = m_boxes.sourceText();
-    if (m_list.containsFileName(JobList::fileNameOf(source))) {
+    if (!AddCompleteListView(m_boxes.sourceText(), m_boxes.targetText()))
         m_messages.show(duplicateMessage(), MessageIcon::Information);
-        return;
-    }
-    m_list.append(source, m_boxes.targetText());
+}
+
+bool JobHandlers::AddCompleteListView(const QString& source, const QString& target)
+{
+    if (m_list.containsFileName(JobList::fileNameOf(source)))
+        return false;
+    m_list.append(source, target);
+    return true;
 }
 
 void JobHandlers::cmdAddToList_Click()

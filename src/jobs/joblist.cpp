@@ -33,7 +33,7 @@ bool JobList::containsFileName(const QString& fileName) const
 
 void JobList::append(const QString& source, const QString& target)
 {
-    if (m_jobs.size() >= MaxRows)
+    if (isFull())
         throw AppError(err::Overflow);
     const int row = int(m_jobs.size());
     beginInsertRows({}, row, row);

@@ -52,6 +52,7 @@ public:
     void clear();
 
     qint16 count() const { return qint16(m_jobs.size()); }
+    bool isFull() const { return m_jobs.size() >= MaxRows; }
     // The job in row (1-based); the row must exist.
     const ConversionJob& job(qint16 row) const { return m_jobs.at(row - 1); }
 

@@ -34,12 +34,6 @@ QRect twips(int left, int top, int width, int height)
     return QRect(px(left), px(top), px(width), px(height));
 }
 
-// Runs a step whose failure is skipped without a word.
-void skip(const std::function<void()>& step)
-{
-    captureError(step);
-}
-
 void setDesignBackground(QWidget* w, QPalette::ColorRole role)
 {
     QPalette palette = w->palette();
@@ -142,6 +136,7 @@ FrmMain::FrmMain(const MainWindowContext& context, QWidget* parent)
         m_context.startup, m_context.programFolder);
     createConversion();
     wireControls();
+    createDrop();
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
 }
@@ -324,11 +319,12 @@ bool FrmMain::eventFilter(QObject* watched, QEvent* event)
 {
     if ((watched == txtFrom || watched == txtTo) && event->type() == QEvent::KeyPress) {
         // Every character that typing produces passes the box's key handler
-        // first; a code set to 0 drops it.
+        // first; a code set to 0 drops it. X11 gives Tab and Delete the
+        // characters 9 and 127, but they type nothing: the box handles them.
         const QString text = static_cast<QKeyEvent*>(event)->text();
-        if (text.size() == 1) {
+        if (text.size() == 1 && text != QLatin1String("\t") && text != QLatin1String("\x7f")) {
             qint16 keyAscii = static_cast<qint16>(text.at(0).unicode());
-            skip([&] {
+            ignoreFailures([&] {
                 if (watched == txtFrom)
                     txtFrom_KeyPress(keyAscii);
                 else
@@ -369,14 +365,18 @@ QWidget* FrmMain::control(const char* name)
 void FrmMain::DoColorChange(const QString& sBackColor)
 {
     for (const ThemeTarget& target : backColorTargets())
-        skip([&] { setBackColor(control(target.control), target.slot, colorFromColorRef(sBackColor)); });
+        ignoreFailures([&] {
+            setBackColor(control(target.control), target.slot, colorFromColorRef(sBackColor));
+        });
 }
 
 void FrmMain::DoForeColorChange(const QString& sForeColor)
 {
     for (const ThemeTarget& target : foreColorTargets())
-        skip([&] { setForeColor(control(target.control), target.slot, colorFromColorRef(sForeColor)); });
-    skip([&] { SetImages(); });
+        ignoreFailures([&] {
+            setForeColor(control(target.control), target.slot, colorFromColorRef(sForeColor));
+        });
+    ignoreFailures([&] { SetImages(); });
 }
 
 void FrmMain::SetImages()
@@ -423,26 +423,26 @@ void FrmMain::Form_Load()
     DoForeColorChange(ThemeForeColor);
     // From here on a failing step is skipped and the next one runs.
     const StartupSettings& startup = m_context.startup;
-    skip([&] { txtfilepath->setText(QString()); });
-    skip([&] {
+    ignoreFailures([&] { txtfilepath->setText(QString()); });
+    ignoreFailures([&] {
         if (cboPaperSize->count() == 0)
             throw AppError(err::InvalidPropertyValue);
         cboPaperSize->setCurrentIndex(0);
     });
-    skip([&] { txtFrom->setText(startup.PageRange); });
+    ignoreFailures([&] { txtFrom->setText(startup.PageRange); });
     if (startup.ConvertPageFrom == 0) {
-        skip([&] { selectOption(chkAllPages); });
-        skip([&] { deselectOption(chkFromTo); });
-        skip([&] { lblFrom->setEnabled(false); });
-        skip([&] { txtFrom->setEnabled(false); });
+        ignoreFailures([&] { selectOption(chkAllPages); });
+        ignoreFailures([&] { deselectOption(chkFromTo); });
+        ignoreFailures([&] { lblFrom->setEnabled(false); });
+        ignoreFailures([&] { txtFrom->setEnabled(false); });
     } else {
-        skip([&] { deselectOption(chkAllPages); });
-        skip([&] { selectOption(chkFromTo); });
-        skip([&] { lblFrom->setEnabled(true); });
-        skip([&] { txtFrom->setEnabled(true); });
+        ignoreFailures([&] { deselectOption(chkAllPages); });
+        ignoreFailures([&] { selectOption(chkFromTo); });
+        ignoreFailures([&] { lblFrom->setEnabled(true); });
+        ignoreFailures([&] { txtFrom->setEnabled(true); });
     }
-    skip([&] { txtfilepathOutput->setText(QString()); });
-    skip([&] { setCheckValue(chkOpenDocEditing, startup.Launch != 0); });
+    ignoreFailures([&] { txtfilepathOutput->setText(QString()); });
+    ignoreFailures([&] { setCheckValue(chkOpenDocEditing, startup.Launch != 0); });
 }
 
 void FrmMain::Form_Activate()
@@ -451,21 +451,21 @@ void FrmMain::Form_Activate()
     // skipped.
     const StartupSettings& startup = m_context.startup;
     if (startup.ConvertPageFrom != 0) {
-        skip([&] { chkFromTo->setEnabled(true); });
-        skip([&] { selectOption(chkFromTo); });
-        skip([&] { deselectOption(chkAllPages); });
-        skip([&] { lblFrom->setEnabled(true); });
-        skip([&] { txtFrom->setEnabled(true); });
-        skip([&] { txtTo->setEnabled(true); });
+        ignoreFailures([&] { chkFromTo->setEnabled(true); });
+        ignoreFailures([&] { selectOption(chkFromTo); });
+        ignoreFailures([&] { deselectOption(chkAllPages); });
+        ignoreFailures([&] { lblFrom->setEnabled(true); });
+        ignoreFailures([&] { txtFrom->setEnabled(true); });
+        ignoreFailures([&] { txtTo->setEnabled(true); });
     } else {
-        skip([&] { selectOption(chkAllPages); });
-        skip([&] { chkFromTo->setEnabled(true); });
-        skip([&] { deselectOption(chkFromTo); });
-        skip([&] { lblFrom->setEnabled(false); });
-        skip([&] { txtFrom->setEnabled(false); });
-        skip([&] { txtTo->setEnabled(false); });
+        ignoreFailures([&] { selectOption(chkAllPages); });
+        ignoreFailures([&] { chkFromTo->setEnabled(true); });
+        ignoreFailures([&] { deselectOption(chkFromTo); });
+        ignoreFailures([&] { lblFrom->setEnabled(false); });
+        ignoreFailures([&] { txtFrom->setEnabled(false); });
+        ignoreFailures([&] { txtTo->setEnabled(false); });
     }
-    skip([&] { setCheckValue(chkOpenDocEditing, startup.Launch != 0); });
+    ignoreFailures([&] { setCheckValue(chkOpenDocEditing, startup.Launch != 0); });
 }
 
 QString FrmMain::exitQuestion()
@@ -499,7 +499,7 @@ void FrmMain::Form_QueryUnload(QCloseEvent* event)
 
 void FrmMain::Form_Unload()
 {
-    skip([&] { m_context.ender.EndProgram(); });
+    ignoreFailures([&] { m_context.ender.EndProgram(); });
 }
 
 void FrmMain::cmdExit_Click()
@@ -510,22 +510,22 @@ void FrmMain::cmdExit_Click()
     if (captureError([&] { answer = askExitQuestion(); }))
         return;
     if (answer == MessageAnswer::Yes)
-        skip([&] { m_context.ender.EndProgram(); });
+        ignoreFailures([&] { m_context.ender.EndProgram(); });
 }
 
 void FrmMain::cmdHelp_Click()
 {
-    skip([&] { m_context.shell.open(helpPageUrl(m_context.programFolder)); });
+    ignoreFailures([&] { m_context.shell.open(helpPageUrl(m_context.programFolder)); });
 }
 
 void FrmMain::cmdHomeLink_Click()
 {
-    skip([&] { m_context.shell.open(homePageUrl()); });
+    ignoreFailures([&] { m_context.shell.open(homePageUrl()); });
 }
 
 void FrmMain::cmdContactUs_Click()
 {
-    skip([&] { m_context.shell.open(feedbackPageUrl()); });
+    ignoreFailures([&] { m_context.shell.open(feedbackPageUrl()); });
 }
 
 } // namespace quillmer::ui

@@ -6,6 +6,7 @@
 #include "errors/errorhandler.h"
 #include "errors/services.h"
 #include "frontend/batchrun.h"
+#include "frontend/conversionsession.h"
 #include "jobs/filedialog.h"
 #include "jobs/jobhandlers.h"
 #include "jobs/joblist.h"
@@ -97,6 +98,8 @@ protected:
     // The job list's buttons.
     virtual void cmdAddToList_Click();
     virtual void cmdClearList_Click();
+    // Local files and folders dropped on the job list or the window around it.
+    virtual void lvwGeneral_OLEDragDrop(const QStringList& paths);
     // The batch run: converts every job of the list.
     virtual void cmdConvert_Click();
     // The page-range and open-after options. The load and activate sequences
@@ -159,6 +162,7 @@ private:
     void createControls();
     void createConversion();
     void wireControls();
+    void createDrop();
     // Setting a value in code raises the click handler, as a click would.
     void selectOption(QRadioButton* option);
     void deselectOption(QRadioButton* option);
@@ -177,8 +181,7 @@ private:
     std::unique_ptr<JobStatusSink> m_jobStatus;
     std::unique_ptr<DocumentShell> m_documentShell;
     std::unique_ptr<ProgramExit> m_programExit;
-    std::unique_ptr<ConversionEngine> m_engine;
-    std::unique_ptr<BatchRun> m_batchRun;
+    std::unique_ptr<ConversionSession> m_conversion;
 };
 
 } // namespace quillmer::ui

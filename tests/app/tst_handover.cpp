@@ -5,13 +5,13 @@
 #include "support/fakes.h"
 #include "support/files.h"
 #include "support/officeprocesses.h"
+#include "support/registrytext.h"
 #include "x11testwindows.h"
 
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
-#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -31,12 +31,6 @@ struct Rig
 };
 
 const QString program = QStringLiteral(QUILLMER_PROGRAM_DIR "/Quillmer");
-
-// The environment a process started with.
-QByteArrayList environmentOf(pid_t pid)
-{
-    return test::readFile(QStringLiteral("/proc/%1/environ").arg(pid)).split('\0');
-}
 
 // Real key presses (XTEST) to whichever window has the input focus.
 void pressKeys(const QStringList& keys)
@@ -145,7 +139,8 @@ private slots:
         // display, so it can neither show a window nor take the focus.
         const pid_t pid = pid_t(quillmer.processId());
         QTRY_COMPARE_WITH_TIMEOUT(test::ourOfficeProcesses(pid).size(), 1, 30000);
-        const QByteArrayList environment = environmentOf(test::ourOfficeProcesses(pid).first());
+        const QByteArrayList environment =
+            test::environmentOf(test::ourOfficeProcesses(pid).first());
         QVERIFY(!environment.isEmpty());
         QVERIFY(!std::any_of(environment.begin(), environment.end(),
                              [](const QByteArray& v) { return v.startsWith("DISPLAY="); }));
@@ -172,11 +167,8 @@ private slots:
         QVERIFY(QFile::copy(program, folder.filePath("Quillmer")));
         QVERIFY(QFile::copy(QStringLiteral(QUILLMER_PROGRAM_DIR "/SETTINGS.INI"),
                             folder.filePath("SETTINGS.INI")));
-        QString registry =
-            QString::fromUtf8(test::readFile(QStringLiteral(QUILLMER_PROGRAM_DIR "/registry.reg")));
-        registry.replace(QRegularExpression("\"Path\"=\"[^\"]*\""),
-                         "\"Path\"=\"" + folder.filePath("office") + "/\"");
-        test::writeFile(folder.filePath("registry.reg"), registry.toUtf8());
+        test::writeFile(folder.filePath("registry.reg"),
+                        test::programRegistryWithOffice(folder.filePath("office")));
         test::writeScript(folder.filePath("office/soffice.bin"), "while :; do sleep 1; done\n");
 
         platform::X11WindowFinder finder;

@@ -1,5 +1,6 @@
 #include "app/startup.h"
 #include "errors/errorhandler.h"
+#include "jobs/jobdrop.h"
 #include "settings/settingsfile.h"
 #include "ui/frmmain.h"
 #include "ui/theme.h"
@@ -20,11 +21,13 @@ private slots:
     void picturesAreThere()
     {
         const QList<QPair<const char*, QSize>> pictures = {
-            {"home.gif", {56, 56}},       {"faq.gif", {56, 56}},    {"contact.gif", {56, 56}},
-            {"quillmer.gif", {233, 119}}, {"splash.gif", {700, 90}}, {"quillmer-icon.gif", {32, 32}},
+            {"home.gif", {56, 56}},    {"faq.gif", {56, 56}},
+            {"contact.gif", {56, 56}}, {"quillmer.gif", {233, 119}},
+            {"splash.gif", {700, 90}}, {"quillmer-icon.gif", {32, 32}},
         };
         for (const auto& [name, size] : pictures) {
-            QImageReader reader(QStringLiteral(QUILLMER_PROGRAM_DIR "/images/") + QLatin1String(name));
+            QImageReader reader(QStringLiteral(QUILLMER_PROGRAM_DIR "/images/") +
+                                QLatin1String(name));
             QCOMPARE(reader.format(), QByteArray("gif"));
             const QImage image = reader.read();
             QVERIFY2(!image.isNull(), name);
@@ -62,7 +65,10 @@ private slots:
             QStringLiteral("Error: OverFlow of Controls."),
             QStringLiteral("Following error occured while accessing database:"),
         };
-        for (const QString& message : messages)
+        const DropSummary drop{2, {"Book1.xls"}, {"notes.txt"}, {"Book9.xls"}};
+        const QStringList dropLines = drop.message().split(QLatin1Char('\n'));
+        QCOMPARE(dropLines.size(), 4);
+        for (const QString& message : messages + dropLines)
             QVERIFY2(page.contains(message.simplified()), qPrintable(message));
         for (const char* word : {"Converting...", "Completed", "Failed", "SETTINGS.INI", "OPENFILE",
                                  "OUTPUTPATH", "registry.reg"})

@@ -1,15 +1,17 @@
 #include "engine/pipeline.h"
 #include "jobs/joblist.h"
 #include "platform/libreofficehost.h"
+#include "support/enginefakes.h"
+#include "support/errornumber.h"
 #include "support/fakes.h"
+#include "support/files.h"
 #include "support/officeprocesses.h"
 #include "support/pdftools.h"
-#include "support/files.h"
-#include "support/enginefakes.h"
+#include "support/programs.h"
+#include "support/registrytext.h"
 
 #include <QDir>
 #include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -23,59 +25,16 @@ using quillmer::test::pageTexts;
 using quillmer::test::samePage;
 
 using quillmer::test::corpus;
+using quillmer::test::ProgramRegistry;
 using quillmer::test::readFile;
 using quillmer::test::writeFile;
 
 using RecordingShell = quillmer::test::RecordingDocumentShell;
 using RecordingExit = quillmer::test::RecordingProgramExit;
+using RecordingJobs = quillmer::test::RecordingJobs;
+using ScriptedVersion = quillmer::test::ScriptedVersion;
 
 namespace {
-
-const QString ProgramRegistry = QStringLiteral(QUILLMER_PROGRAM_DIR "/registry.reg");
-
-QByteArray run(const QString& program, const QStringList& arguments, int* exitCode = nullptr)
-{
-    QProcess p;
-    p.start(program, arguments);
-    p.waitForFinished(-1);
-    if (exitCode)
-        *exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    return p.readAllStandardOutput();
-}
-
-// The job list as the window shows it, every status change noted.
-class RecordingJobs : public JobStatusSink
-{
-public:
-    void UpdateListViewStatus(qint16 row, const QString& status) noexcept override
-    {
-        changes << qMakePair(row, status);
-    }
-    QString rowText(qint16 row) const override
-    {
-        if (row < 1 || row > rowTexts.size())
-            throw AppError(err::SubscriptOutOfRange);
-        return rowTexts[row - 1];
-    }
-    QStringList statuses(qint16 row) const
-    {
-        QStringList out;
-        for (const auto& [r, s] : changes)
-            if (r == row)
-                out << s;
-        return out;
-    }
-
-    QStringList rowTexts;
-    QList<QPair<qint16, QString>> changes;
-};
-
-class ScriptedVersion : public VersionSource
-{
-public:
-    std::optional<VersionRecord> query() override { return record; }
-    std::optional<VersionRecord> record;
-};
 
 // The real runner, remembering each command line. It can check something
 // while a command runs, and, as a fault, refuse to start the conversion
@@ -137,12 +96,12 @@ private:
 // A registry that names a Ghostscript path (none when null).
 QString registryWithGhostscript(const QString& folder, const std::optional<QString>& gsPath)
 {
-    const QString path = folder + "/pipeline.reg";
-    QByteArray text = "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\GS]\n";
+    test::RegistryText text;
     if (gsPath)
-        text += "\"GSPath\"=\"" + gsPath->toUtf8() + "\"\n";
-    writeFile(path, text);
-    return path;
+        text.ghostscript(*gsPath);
+    else
+        text.key("SOFTWARE\\GS");
+    return text.writeTo(folder + "/pipeline.reg");
 }
 
 QString programGhostscript()
@@ -241,13 +200,10 @@ private slots:
         for (const auto& [failures, passed] : cases) {
             Rig rig;
             rig.hosts.failures = failures;
-            qint32 raised = 0;
-            try {
-                rig.convert(corpus("xls/poi_SampleSS.xls"), rig.target("out.pdf"));
-            } catch (const AppError& e) {
-                raised = e.number();
-            }
-            QCOMPARE(raised, passed);
+            QCOMPARE(test::errorNumber([&] {
+                         rig.convert(corpus("xls/poi_SampleSS.xls"), rig.target("out.pdf"));
+                     }),
+                     passed);
             QCOMPARE(rig.jobs.statuses(1), QStringList{JobStatus::Failed});
             QVERIFY(rig.messages.shown.isEmpty());
             QCOMPARE(rig.engine.host(), nullptr);
@@ -257,9 +213,12 @@ private slots:
     void missingPrinterMessages()
     {
         const QString base = "Please install 'HP Color LaserJet 5/5M PS' printer driver with ";
-        QCOMPARE(ConversionEngine::missingPrinterMessage("95"), base + "default name from Windows CD.");
-        QCOMPARE(ConversionEngine::missingPrinterMessage("ME"), base + "default name from Windows CD.");
-        QCOMPARE(ConversionEngine::missingPrinterMessage("4.0"), base + "default name from Windows CD.");
+        QCOMPARE(ConversionEngine::missingPrinterMessage("95"),
+                 base + "default name from Windows CD.");
+        QCOMPARE(ConversionEngine::missingPrinterMessage("ME"),
+                 base + "default name from Windows CD.");
+        QCOMPARE(ConversionEngine::missingPrinterMessage("4.0"),
+                 base + "default name from Windows CD.");
         QCOMPARE(ConversionEngine::missingPrinterMessage("98"),
                  base + "all default name from Windows CD.");
         QCOMPARE(ConversionEngine::successMessage("report.xls"),
@@ -315,13 +274,17 @@ private slots:
         const QString scratch = rig.scratch.path();
         QCOMPARE(runs[1], programGhostscript() +
                               " -dSAFER -dNOPAUSE -dBATCH -sDEVICE=pdfwrite -sOutputFile=\"" +
-                              scratch + "/PdfFiletemp.pdf\" -dCompatibilityLevel=1.4 -c 3000000 "
-                                        "setvmthreshold -f \"" + scratch + "/PsFile.ps\"");
+                              scratch +
+                              "/PdfFiletemp.pdf\" -dCompatibilityLevel=1.4 -c 3000000 "
+                              "setvmthreshold -f \"" +
+                              scratch + "/PsFile.ps\"");
         QCOMPARE(runs[2], programGhostscript() +
                               " -dSAFER -dNOPAUSE -dBATCH -sDEVICE=pdfwrite -dFirstPage=2 "
-                              "-dLastPage=3 -sOutputFile=\"" + scratch +
+                              "-dLastPage=3 -sOutputFile=\"" +
+                              scratch +
                               "/PdfFile.pdf\" -dCompatibilityLevel=1.4 -c 3000000 setvmthreshold "
-                              "-f \"" + scratch + "/PdfFiletemp.pdf\"");
+                              "-f \"" +
+                              scratch + "/PdfFiletemp.pdf\"");
         QVERIFY(lockedWhileRunning);
         QVERIFY(rig.scratch.tryLock()); // and free again afterwards
         QCOMPARE(rig.scratchFiles(), (QStringList{"PdfFile.pdf", "PsFile.ps"}));
@@ -362,12 +325,10 @@ private slots:
         QVERIFY(QDir().mkpath(folder));
         const QString target = folder + "/out.pdf";
         writeFile(target, "the old PDF");
-        int code = 0;
-        run("chattr", {"+i", folder}, &code);
-        if (code != 0)
+        if (!test::runProgram("chattr", {"+i", folder}).succeeded)
             QSKIP("chattr is not supported on this file system");
         rig.convert(corpus("xls/poi_SampleSS.xls"), target);
-        run("chattr", {"-i", folder});
+        test::runProgram("chattr", {"-i", folder});
         QCOMPARE(rig.jobs.statuses(1), QStringList{JobStatus::Failed});
         QVERIFY(rig.messages.shown.isEmpty());
         QCOMPARE(rig.pointer.defaultCalls, 1); // HandleError ran

@@ -1,58 +1,45 @@
 #include "engine/printstep.h"
 #include "errors/apperror.h"
 #include "platform/libreofficehost.h"
+#include "support/errornumber.h"
 #include "support/files.h"
 #include "support/pdftools.h"
+#include "support/registrytext.h"
 
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
-#include <QProcess>
 #include <QRegularExpression>
 #include <QSizeF>
 #include <QTemporaryDir>
 #include <QTest>
+#include <algorithm>
 #include <signal.h>
 
 using namespace quillmer;
 using namespace quillmer::platform;
 
 using quillmer::test::corpus;
+using quillmer::test::errorNumber;
 using quillmer::test::pageSizes;
 using quillmer::test::pageTexts;
+using quillmer::test::pdfText;
 using quillmer::test::readFile;
 
 namespace {
 
 QByteArray run(const QString& program, const QStringList& arguments)
 {
-    QProcess p;
-    p.start(program, arguments);
-    p.waitForFinished(-1);
-    return p.readAllStandardOutput();
+    return test::runProgram(program, arguments).output;
 }
 
 // Dark pixels of one page rendered in grey at 50 dots per inch.
 int darkPixels(const QString& pdf, int page, const QString& folder)
 {
-    const QString prefix = folder + QStringLiteral("/render");
-    run("pdftoppm", {"-gray", "-r", "50", "-f", QString::number(page), "-l", QString::number(page),
-                     "-singlefile", pdf, prefix});
-    const QByteArray pgm = readFile(prefix + ".pgm");
-    // "P5\n<w> <h>\n255\n" then one byte per pixel.
-    const QList<QByteArray> head = pgm.left(64).split('\n');
-    if (head.size() < 4 || head[0] != "P5")
+    const QByteArray pixels = test::pagePixels(pdf, page, folder, 50);
+    if (pixels.isEmpty())
         return -1;
-    const qsizetype start = head[0].size() + head[1].size() + head[2].size() + 3;
-    int dark = 0;
-    for (qsizetype i = start; i < pgm.size(); ++i)
-        dark += quint8(pgm[i]) < 128;
-    return dark;
-}
-
-QString pdfText(const QString& pdf)
-{
-    return QString::fromUtf8(run("pdftotext", {"-layout", pdf, "-"}));
+    return int(std::count_if(pixels.begin(), pixels.end(), [](char c) { return quint8(c) < 128; }));
 }
 
 // The real printers, keeping a copy of each PDF spool: the spool is the
@@ -78,16 +65,6 @@ private:
     RegistryPrinters m_real;
     QString m_keep;
 };
-
-qint32 errorNumber(const std::function<void()>& f)
-{
-    try {
-        f();
-    } catch (const AppError& e) {
-        return e.number();
-    }
-    return 0;
-}
 
 // A flat OpenDocument spreadsheet around these tables.
 QByteArray spreadsheet(const char* tables)
@@ -171,7 +148,7 @@ private slots:
         QVERIFY(QDir().mkpath(scratch()));
         // The program folder's own registry: LibreOffice, Ghostscript and
         // the "Quillmer" queue as the build found them.
-        const QString registry = QStringLiteral(QUILLMER_PROGRAM_DIR "/registry.reg");
+        const QString registry = test::ProgramRegistry;
         m_host = std::make_unique<LibreOfficeHost>(
             LibreOfficeHost::programFolderFromRegistry(RegistryFile::load(registry)),
             std::make_shared<SpoolKeepingPrinters>(registry, spool()));

@@ -1,19 +1,19 @@
 // The whole road, from the Convert button to the PDFs, on real LibreOffice
 // and real Ghostscript.
 #include "convertboxes.h"
-#include "engine/pipeline.h"
-#include "frontend/batchrun.h"
+#include "frontend/conversionsession.h"
 #include "platform/spareoffice.h"
 #include "support/enginefakes.h"
 #include "support/fakes.h"
 #include "support/files.h"
 #include "support/officeprocesses.h"
+#include "support/pathboxes.h"
 #include "support/pdftools.h"
+#include "support/registrytext.h"
 
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
-#include <QRegularExpression>
 #include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
@@ -30,7 +30,7 @@ using RecordingExit = quillmer::test::RecordingProgramExit;
 
 namespace {
 
-const QString ProgramRegistry = QStringLiteral(QUILLMER_PROGRAM_DIR "/registry.reg");
+using quillmer::test::ProgramRegistry;
 
 QByteArray checksum(const QString& path)
 {
@@ -52,15 +52,6 @@ struct NotedHosts : platform::SpreadsheetHostFactory
     }
     platform::SpareOfficeHosts spares;
     QList<pid_t> offices;
-};
-
-struct PathBoxesInMemory : PathBoxes
-{
-    QString source, target;
-    QString sourceText() const override { return source; }
-    void setSourceText(const QString& t) override { source = t; }
-    QString targetText() const override { return target; }
-    void setTargetText(const QString& t) override { target = t; }
 };
 
 } // namespace
@@ -101,14 +92,14 @@ private slots:
         Registry registry(ProgramRegistry);
         NoWindowsVersion version;
         ScratchFolder scratch(dir.filePath("cache"));
-        ConversionEngine engine(PipelineContext{options, status, messages, errors, shell, exit,
-                                                hosts, printers, runner, registry, version,
-                                                scratch});
         test::Boxes boxes;
-        PathBoxesInMemory paths;
+        test::PathBoxesInMemory paths;
         JobHandlers handlers(list, paths, messages, errors);
-        BatchRun run(
-            BatchRunContext{boxes, paths, list, handlers, engine, messages, pointer, errors});
+        ConversionSession session(
+            ConversionSessionContext{
+                options, status, messages, errors, shell, exit,
+                ConversionServices{hosts, printers, runner, registry, version, scratch}},
+            BatchRunControls{boxes, paths, list, handlers, pointer});
 
         const QString bad = corpus("bad/edr_TestFail_Binary.xls");
         const QByteArray badBefore = checksum(bad);
@@ -120,7 +111,7 @@ private slots:
         paths.source = corpus("xls/edr_TestUnicodeChars.xls");
         paths.target = targets[2];
 
-        run.cmdConvert_Click();
+        session.batchRun().cmdConvert_Click();
 
         QCOMPARE(list.count(), qint16(3));
         QCOMPARE(list.job(1).status, JobStatus::Completed);
@@ -159,10 +150,7 @@ private slots:
     {
         QTemporaryDir dir;
         const QString registryPath = dir.filePath("registry.reg");
-        QString text = QString::fromUtf8(test::readFile(ProgramRegistry));
-        text.replace(QRegularExpression("\"Path\"=\"[^\"]*\""),
-                     "\"Path\"=\"" + dir.filePath("no-office") + "/\"");
-        test::writeFile(registryPath, text.toUtf8());
+        test::writeFile(registryPath, test::programRegistryWithOffice(dir.filePath("no-office")));
         FixedConversionOptions options;
         JobList list;
         JobListStatus status(list);
@@ -178,19 +166,19 @@ private slots:
         Registry registry(registryPath);
         NoWindowsVersion version;
         ScratchFolder scratch(dir.filePath("cache"));
-        ConversionEngine engine(PipelineContext{options, status, messages, errors, shell, exit,
-                                                hosts, printers, runner, registry, version,
-                                                scratch});
         test::Boxes boxes;
-        PathBoxesInMemory paths;
+        test::PathBoxesInMemory paths;
         JobHandlers handlers(list, paths, messages, errors);
-        BatchRun run(
-            BatchRunContext{boxes, paths, list, handlers, engine, messages, pointer, errors});
+        ConversionSession session(
+            ConversionSessionContext{
+                options, status, messages, errors, shell, exit,
+                ConversionServices{hosts, printers, runner, registry, version, scratch}},
+            BatchRunControls{boxes, paths, list, handlers, pointer});
         list.append(corpus("xls/poi_SampleSS.xls"), dir.filePath("a.pdf"));
         list.append(corpus("xls/edr_TestUnicodeChars.xls"), dir.filePath("b.pdf"));
         QVERIFY(hosts.waitForSpare(std::chrono::minutes(1)) == 0);
 
-        run.cmdConvert_Click();
+        session.batchRun().cmdConvert_Click();
 
         QCOMPARE(list.job(1).status, JobStatus::Failed);
         QCOMPARE(list.job(2).status, JobStatus::Failed);

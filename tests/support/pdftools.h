@@ -1,9 +1,10 @@
 #pragma once
 
+#include "support/programs.h"
+
 #include <QByteArray>
 #include <QFile>
 #include <QList>
-#include <QProcess>
 #include <QRegularExpression>
 #include <QSizeF>
 #include <QString>
@@ -16,10 +17,13 @@ namespace quillmer::test {
 
 inline QByteArray popplerOutput(const QString& tool, const QStringList& arguments)
 {
-    QProcess p;
-    p.start(tool, arguments);
-    p.waitForFinished(-1);
-    return p.readAllStandardOutput();
+    return runProgram(tool, arguments).output;
+}
+
+// The text of a PDF, laid out as on its pages.
+inline QString pdfText(const QString& pdf)
+{
+    return QString::fromUtf8(popplerOutput("pdftotext", {"-layout", pdf, "-"}));
 }
 
 // The size of each page in points, in order; empty for a file that is not
@@ -56,13 +60,14 @@ inline QStringList pageTexts(const QString& pdf)
     return pages;
 }
 
-// One page rendered in grey at 40 dots per inch: its pixels, one byte each.
-inline QByteArray pagePixels(const QString& pdf, int page, const QString& folder)
+// One page rendered in grey (at 40 dots per inch unless told): its pixels,
+// one byte each.
+inline QByteArray pagePixels(const QString& pdf, int page, const QString& folder, int dpi = 40)
 {
     const QString prefix = folder + QStringLiteral("/page");
     QFile::remove(prefix + ".pgm");
-    popplerOutput("pdftoppm", {"-gray", "-r", "40", "-f", QString::number(page), "-l",
-                               QString::number(page), "-singlefile", pdf, prefix});
+    popplerOutput("pdftoppm", {"-gray", "-r", QString::number(dpi), "-f", QString::number(page),
+                               "-l", QString::number(page), "-singlefile", pdf, prefix});
     QFile f(prefix + ".pgm");
     const QByteArray pgm = f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
     // "P5\n<w> <h>\n255\n" then the pixels.

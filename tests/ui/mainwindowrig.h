@@ -5,14 +5,17 @@
 // reading the job list.
 #include "engine/conversionservices.h"
 #include "support/fakes.h"
+#include "support/registrytext.h"
+#include "ui/frmmain.h"
 #include "uifakes.h"
 
-#include "ui/frmmain.h"
-
 #include <QAbstractButton>
+#include <QApplication>
 #include <QCheckBox>
+#include <QDropEvent>
 #include <QFile>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QRadioButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -34,7 +37,7 @@ struct MainWindowRig
     RecordingShell shell;
     RecordingEnder ender;
     FakeFileDialog dialogs;
-    InstalledConversionServices conversion{QStringLiteral(QUILLMER_PROGRAM_DIR "/registry.reg"),
+    InstalledConversionServices conversion{test::ProgramRegistry,
                                            dir.filePath(QStringLiteral("cache"))};
 
     explicit MainWindowRig(const QByteArray& ini = "[SETTINGS]\r\nOPENFILE=1\r\n")
@@ -48,7 +51,7 @@ struct MainWindowRig
     }
     ui::MainWindowContext context()
     {
-        return {dir.path(), startup, box,     pointer, errors,
+        return {dir.path(), startup, box,      pointer, errors,
                 shell,      ender,   settings, dialogs, conversion.services()};
     }
     QByteArray ini() const
@@ -58,8 +61,7 @@ struct MainWindowRig
     }
 };
 
-template <typename T>
-T* child(QWidget& window, const char* name)
+template <typename T> T* child(QWidget& window, const char* name)
 {
     T* found = window.findChild<T*>(QLatin1String(name));
     if (!found)
@@ -74,6 +76,8 @@ struct MainWindowUser
     explicit MainWindowUser(MainWindowRig& rig) : main(rig.context())
     {
         main.show();
+        // Without a window manager an X11 window gets the focus only when asked.
+        main.activateWindow();
         if (!QTest::qWaitForWindowActive(&main))
             qWarning("the main window did not become active");
     }
@@ -101,6 +105,34 @@ struct MainWindowUser
         QTest::keyClick(edit, Qt::Key_Backspace);
         QTest::keyClicks(edit, text);
     }
+    // Drags URLs onto a widget and drops them there as a file manager does,
+    // proposing a move; true when the widget took them, as a copy. The
+    // window's answer to the drop has run when this returns.
+    bool drop(QWidget* onto, const QList<QUrl>& urls)
+    {
+        QMimeData data;
+        data.setUrls(urls);
+        const QPoint at = onto->rect().center();
+        const Qt::DropActions actions = Qt::CopyAction | Qt::MoveAction;
+        QDragEnterEvent enter(at, actions, &data, Qt::LeftButton, {});
+        enter.setDropAction(Qt::MoveAction);
+        QApplication::sendEvent(onto, &enter);
+        if (!enter.isAccepted() || enter.dropAction() != Qt::CopyAction)
+            return false;
+        QDropEvent drop(at, actions, &data, Qt::LeftButton, {});
+        drop.setDropAction(Qt::MoveAction);
+        QApplication::sendEvent(onto, &drop);
+        QCoreApplication::processEvents();
+        return drop.isAccepted() && drop.dropAction() == Qt::CopyAction;
+    }
+    bool drop(QWidget* onto, const QStringList& paths)
+    {
+        QList<QUrl> urls;
+        for (const QString& path : paths)
+            urls << QUrl::fromLocalFile(path);
+        return drop(onto, urls);
+    }
+    QWidget* listArea() { return child<QTreeView>(main, "lvwGeneral")->viewport(); }
     QString cell(int row, int column)
     {
         auto* model = child<QTreeView>(main, "lvwGeneral")->model();

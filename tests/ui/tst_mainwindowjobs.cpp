@@ -1,9 +1,9 @@
 // The job list, the Browse buttons and the option controls as a person uses
 // them in the real main window: typing, pasting and clicking, with the file
 // dialogs and message boxes answered by fakes.
-#include "support/fakes.h"
 #include "mainwindowrig.h"
-
+#include "support/fakes.h"
+#include "support/files.h"
 #include "ui/frmmain.h"
 
 #include <QCheckBox>
@@ -21,6 +21,7 @@
 using namespace quillmer;
 
 using test::child;
+using test::writeFile;
 using Rig = test::MainWindowRig;
 using Window = test::MainWindowUser;
 
@@ -66,6 +67,91 @@ private slots:
         QCOMPARE(w.box("txtfilepath")->text(), QStringLiteral("   "));
     }
 
+    // Files dropped on the list, a folder on the window, a file on a path
+    // box: each workbook becomes a row with the proposed target; a folder
+    // gives its own workbooks in name order. The boxes and SETTINGS.INI stay.
+    void droppedFilesAndFoldersBecomeRows()
+    {
+        Rig rig;
+        Window w(rig);
+        const QString d = rig.dir.path();
+        for (const char* name :
+             {"b.xls", "A.XLS", "f/c.xls", "f/B2.xls", "f/a1.xls", "f/sub/deep.xls", "Q1.xls"})
+            writeFile(d + "/" + name, "workbook");
+        w.type("txtfilepath", QStringLiteral("/typed/src.xls"));
+        const QByteArray ini = rig.ini();
+
+        QVERIFY(w.drop(w.listArea(), QStringList{d + "/b.xls", d + "/A.XLS"}));
+        QVERIFY(w.drop(&w.main, QStringList{d + "/f"}));
+        QVERIFY(w.drop(w.box("txtfilepath"), QStringList{d + "/Q1.xls"}));
+        // Only local files are taken.
+        QVERIFY(!w.drop(w.listArea(), QList<QUrl>{QUrl("https://example.org/x.xls")}));
+
+        QStringList names, targets;
+        for (int row = 0; row < w.rows(); ++row) {
+            names << w.cell(row, 0);
+            targets << w.cell(row, 2);
+            QCOMPARE(w.cell(row, 1).chopped(4) + ".pdf", targets.last());
+        }
+        QCOMPARE(names, (QStringList{"b.xls", "A.XLS", "a1.xls", "B2.xls", "c.xls", "Q1.xls"}));
+        QCOMPARE(targets[1], d + "/A.pdf");
+        QCOMPARE(targets[2], d + "/f/a1.pdf");
+        QCOMPARE(rig.box.texts(),
+                 (QStringList{"2 workbooks added to the list.", "3 workbooks added to the list.",
+                              "1 workbook added to the list."}));
+        QCOMPARE(rig.box.shown[0].icon, MessageIcon::Information);
+        QCOMPARE(w.box("txtfilepath")->text(), QStringLiteral("/typed/src.xls"));
+        QCOMPARE(w.box("txtfilepathOutput")->text(), QString());
+        QCOMPARE(rig.ini(), ini);
+    }
+
+    // Duplicates (of a listed row, and within the drop) and files that are
+    // not workbooks are named in the one message; a long list is cut short.
+    void aMixedDropIsSummedUpOnce()
+    {
+        Rig rig;
+        Window w(rig);
+        const QString d = rig.dir.path();
+        w.type("txtfilepath", QStringLiteral("/listed/Book1.xls"));
+        w.click("cmdAddToList");
+        const QStringList folder{"Book2.xls", "c.csv", "d.xlsx", "e.ods",
+                                 "f.txt",     "g.pdf", "h.xlsm"};
+        for (const QString& name : folder)
+            writeFile(d + "/f/" + name, "x");
+        for (const char* name : {"x/BOOK1.XLS", "y/book2.XLS", "notes.txt"})
+            writeFile(d + "/" + name, "x");
+
+        QVERIFY(w.drop(w.listArea(), QStringList{d + "/notes.txt", d + "/x/BOOK1.XLS", d + "/f",
+                                                 d + "/y/book2.XLS"}));
+        QCOMPARE(w.rows(), 2);
+        QCOMPARE(w.cell(1, 1), d + "/f/Book2.xls");
+        QCOMPARE(rig.box.texts(),
+                 QStringList{"1 workbook added to the list.\n"
+                             "Already in the list, not added again: BOOK1.XLS, book2.XLS.\n"
+                             "Not .xls workbooks, passed over: notes.txt, c.csv, d.xlsx, e.ods, "
+                             "f.txt and 2 more."});
+    }
+
+    // A full list takes nothing more; the one message says so instead of
+    // an error per file.
+    void aDropOntoAFullList()
+    {
+        Rig rig;
+        Window w(rig);
+        const QString d = rig.dir.path();
+        for (int i = 1; i < JobList::MaxRows; ++i)
+            w.main.jobList().append(QStringLiteral("/b/%1.xls").arg(i), QString());
+        for (const char* name : {"last.xls", "over1.xls", "over2.xls"})
+            writeFile(d + "/" + name, "x");
+        QVERIFY(
+            w.drop(w.listArea(), QStringList{d + "/last.xls", d + "/over1.xls", d + "/over2.xls"}));
+        QCOMPARE(w.rows(), JobList::MaxRows);
+        QCOMPARE(w.cell(JobList::MaxRows - 1, 0), QStringLiteral("last.xls"));
+        QCOMPARE(rig.box.texts(), QStringList{"1 workbook added to the list.\n"
+                                              "The list is full (32767 rows), not added: "
+                                              "over1.xls, over2.xls."});
+    }
+
     void browsingFillsTheBoxesAndRemembers()
     {
         Rig rig;
@@ -76,14 +162,16 @@ private slots:
         QCOMPARE(w.box("txtfilepath")->text(), book);
         QCOMPARE(w.box("txtfilepathOutput")->text(), rig.dir.filePath(QStringLiteral("Q1.pdf")));
         w.click("cmdBrowseOutput");
-        QCOMPARE(w.box("txtfilepathOutput")->text(), rig.dir.filePath(QStringLiteral("out/Q1 final.pdf")));
+        QCOMPARE(w.box("txtfilepathOutput")->text(),
+                 rig.dir.filePath(QStringLiteral("out/Q1 final.pdf")));
         QCOMPARE(rig.dialogs.asked.at(0).title, QStringLiteral("Select Source File"));
         QCOMPARE(rig.dialogs.asked.at(1).title, QStringLiteral("Save As"));
         // The first target dialog starts in the folder above the program folder.
         QCOMPARE(rig.dialogs.asked.at(1).initialFolder, QFileInfo(rig.dir.path()).path());
         // Both choices are on disk.
-        QCOMPARE(rig.ini(), "[SETTINGS]\r\nOPENFILE=1\r\nPATH=" + book.toUtf8() + "\r\nOUTPUTPATH=" +
-                                rig.dir.filePath(QStringLiteral("out/Q1 final.pdf")).toUtf8() + "\r\n");
+        QCOMPARE(rig.ini(),
+                 "[SETTINGS]\r\nOPENFILE=1\r\nPATH=" + book.toUtf8() + "\r\nOUTPUTPATH=" +
+                     rig.dir.filePath(QStringLiteral("out/Q1 final.pdf")).toUtf8() + "\r\n");
     }
 
     void refusedSourceIsRememberedAndCleared()
@@ -95,7 +183,8 @@ private slots:
         rig.dialogs.answers = {QStringLiteral("/data/Book.xlsx")};
         w.click("cmdSelectFile");
         QCOMPARE(rig.box.texts(),
-                 QStringList{QStringLiteral("Invalid file selected. Please select valid Excel file only.")});
+                 QStringList{QStringLiteral(
+                     "Invalid file selected. Please select valid Excel file only.")});
         QCOMPARE(w.box("txtfilepath")->text(), QString());
         QCOMPARE(w.box("txtfilepathOutput")->text(), QStringLiteral("/typed/earlier.pdf"));
         QCOMPARE(rig.startup.RecentFolder, QStringLiteral("/data/Book.xlsx"));
