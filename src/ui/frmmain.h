@@ -6,6 +6,7 @@
 #include "errors/errorhandler.h"
 #include "errors/services.h"
 #include "frontend/batchrun.h"
+#include "frontend/conversionsession.h"
 #include "jobs/filedialog.h"
 #include "jobs/jobhandlers.h"
 #include "jobs/joblist.h"
@@ -177,8 +178,7 @@ private:
     // The Convert button's batch run and the conversion it calls per job.
     std::unique_ptr<ConvertBoxes> m_convertBoxes;
     std::unique_ptr<JobStatusSink> m_jobStatus;
-    std::unique_ptr<ConversionEngine> m_engine;
-    std::unique_ptr<BatchRun> m_batchRun;
+    std::unique_ptr<ConversionSession> m_conversion;
 };
 
 } // namespace quillmer::ui

@@ -21,6 +21,7 @@ using quillmer::test::FakeMessageBox;
 using quillmer::test::FakePointer;
 using quillmer::test::pagePixels;
 using quillmer::test::pageSizes;
+using quillmer::test::pageTexts;
 using quillmer::test::samePage;
 
 using quillmer::test::corpus;
@@ -225,8 +226,8 @@ private slots:
     }
 
     // All pages over an existing target, then pages 2 to 3: exactly the
-    // workbook's own pages 2 and 3, cut by the second run from the whole
-    // print. Ghostscript 10 gets the replacement of .setpdfwrite, the
+    // workbook's own pages 2 and 3, with their text, cut by the second run
+    // from the whole print. Ghostscript 10 gets the replacement of .setpdfwrite, the
     // scratch folder is locked while Ghostscript runs, and nothing of the
     // range is left in it.
     void pageRangeHoldsTheWorkbooksOwnPages()
@@ -263,6 +264,10 @@ private slots:
         QVERIFY(samePage(pagePixels(range, 1, render), pagePixels(all, 2, render)));
         QVERIFY(samePage(pagePixels(range, 2, render), pagePixels(all, 3, render)));
         QVERIFY(!samePage(pagePixels(range, 1, render), pagePixels(all, 1, render)));
+        // And the text of exactly those pages.
+        const QStringList allText = pageTexts(all);
+        QVERIFY(!allText.value(1).isEmpty() && !allText.value(2).isEmpty());
+        QCOMPARE(pageTexts(range), allText.mid(1, 2));
 
         const QStringList runs = rig.runner.commands.filter("-sDEVICE=pdfwrite");
         QCOMPARE(runs.size(), 3);

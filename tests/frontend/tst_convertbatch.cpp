@@ -1,8 +1,7 @@
 // The whole road, from the Convert button to the PDFs, on real LibreOffice
 // and real Ghostscript.
 #include "convertboxes.h"
-#include "engine/pipeline.h"
-#include "frontend/batchrun.h"
+#include "frontend/conversionsession.h"
 #include "platform/spareoffice.h"
 #include "support/enginefakes.h"
 #include "support/fakes.h"
@@ -93,14 +92,14 @@ private slots:
         Registry registry(ProgramRegistry);
         NoWindowsVersion version;
         ScratchFolder scratch(dir.filePath("cache"));
-        ConversionEngine engine(PipelineContext{options, status, messages, errors, shell, exit,
-                                                hosts, printers, runner, registry, version,
-                                                scratch});
         test::Boxes boxes;
         test::PathBoxesInMemory paths;
         JobHandlers handlers(list, paths, messages, errors);
-        BatchRun run(
-            BatchRunContext{boxes, paths, list, handlers, engine, messages, pointer, errors});
+        ConversionSession session(
+            ConversionSessionContext{
+                options, status, messages, errors, shell, exit,
+                ConversionServices{hosts, printers, runner, registry, version, scratch}},
+            BatchRunControls{boxes, paths, list, handlers, pointer});
 
         const QString bad = corpus("bad/edr_TestFail_Binary.xls");
         const QByteArray badBefore = checksum(bad);
@@ -112,7 +111,7 @@ private slots:
         paths.source = corpus("xls/edr_TestUnicodeChars.xls");
         paths.target = targets[2];
 
-        run.cmdConvert_Click();
+        session.batchRun().cmdConvert_Click();
 
         QCOMPARE(list.count(), qint16(3));
         QCOMPARE(list.job(1).status, JobStatus::Completed);
@@ -167,19 +166,19 @@ private slots:
         Registry registry(registryPath);
         NoWindowsVersion version;
         ScratchFolder scratch(dir.filePath("cache"));
-        ConversionEngine engine(PipelineContext{options, status, messages, errors, shell, exit,
-                                                hosts, printers, runner, registry, version,
-                                                scratch});
         test::Boxes boxes;
         test::PathBoxesInMemory paths;
         JobHandlers handlers(list, paths, messages, errors);
-        BatchRun run(
-            BatchRunContext{boxes, paths, list, handlers, engine, messages, pointer, errors});
+        ConversionSession session(
+            ConversionSessionContext{
+                options, status, messages, errors, shell, exit,
+                ConversionServices{hosts, printers, runner, registry, version, scratch}},
+            BatchRunControls{boxes, paths, list, handlers, pointer});
         list.append(corpus("xls/poi_SampleSS.xls"), dir.filePath("a.pdf"));
         list.append(corpus("xls/edr_TestUnicodeChars.xls"), dir.filePath("b.pdf"));
         QVERIFY(hosts.waitForSpare(std::chrono::minutes(1)) == 0);
 
-        run.cmdConvert_Click();
+        session.batchRun().cmdConvert_Click();
 
         QCOMPARE(list.job(1).status, JobStatus::Failed);
         QCOMPARE(list.job(2).status, JobStatus::Failed);

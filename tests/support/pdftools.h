@@ -45,6 +45,21 @@ inline QList<QSizeF> pageSizes(const QString& pdf)
     return sizes;
 }
 
+// The text of each page as pdftotext reads it (in the order it stands on
+// the page), whitespace collapsed and in Unicode's composed form (a letter
+// with its marks as one character where Unicode has one).
+inline QStringList pageTexts(const QString& pdf)
+{
+    QStringList pages =
+        QString::fromUtf8(popplerOutput("pdftotext", {"-layout", "-enc", "UTF-8", pdf, "-"}))
+            .split(u'\f');
+    if (!pages.isEmpty() && pages.last().trimmed().isEmpty())
+        pages.removeLast();
+    for (QString& page : pages)
+        page = page.simplified().normalized(QString::NormalizationForm_C);
+    return pages;
+}
+
 // One page rendered in grey (at 40 dots per inch unless told): its pixels,
 // one byte each.
 inline QByteArray pagePixels(const QString& pdf, int page, const QString& folder, int dpi = 40)
