@@ -1,10 +1,9 @@
 #include "ui/frmmain.h"
 
-#include "ui/pathboxes.h"
-
 #include "errors/trap.h"
 #include "ui/activation.h"
 #include "ui/controls.h"
+#include "ui/pathboxes.h"
 #include "ui/theme.h"
 
 #include <QApplication>
@@ -43,8 +42,7 @@ void setDesignBackground(QWidget* w, QPalette::ColorRole role)
         w->setAutoFillBackground(true);
 }
 
-template <typename T>
-T* make(QWidget* parent, const char* name, const QRect& geometry)
+template <typename T> T* make(QWidget* parent, const char* name, const QRect& geometry)
 {
     auto* w = new T(parent);
     w->setObjectName(QLatin1String(name));
@@ -196,18 +194,19 @@ void FrmMain::createControls()
     optLandscape = choice<QRadioButton>(Frame1, "optLandscape", QStringLiteral("Landscape"), false,
                                         twips(1320, 210, 1365, 255), verdana);
     Label3 = label(Frame1, "Label3", QStringLiteral("Adjust"), twips(240, 570, 540, 195), verdana);
-    txtAdjust = textBox(Frame1, "txtAdjust", QStringLiteral("100"), twips(870, 540, 645, 285),
-                        verdana, 3);
+    txtAdjust =
+        textBox(Frame1, "txtAdjust", QStringLiteral("100"), twips(870, 540, 645, 285), verdana, 3);
     Label6 = label(Frame1, "Label6", QStringLiteral("%"), twips(1560, 600, 240, 225), verdana);
-    Label8 = label(Frame1, "Label8", QStringLiteral("Paper Size:"), twips(210, 960, 990, 195),
-                   verdana);
+    Label8 =
+        label(Frame1, "Label8", QStringLiteral("Paper Size:"), twips(210, 960, 990, 195), verdana);
     cboPaperSize = make<QComboBox>(Frame1, "cboPaperSize", twips(1350, 900, 1515, 315));
     cboPaperSize->setFont(defaultFont);
     cboPaperSize->addItems({QStringLiteral("A4"), QStringLiteral("Legal"), QStringLiteral("A5"),
                             QStringLiteral("Letter"), QStringLiteral("B4"), QStringLiteral("B5")});
 
-    chkShowGridlines = choice<QCheckBox>(Frame2, "chkShowGridlines", QStringLiteral("Show Gridlines"),
-                                         true, twips(6150, 3390, 2025, 225), verdana);
+    chkShowGridlines =
+        choice<QCheckBox>(Frame2, "chkShowGridlines", QStringLiteral("Show Gridlines"), true,
+                          twips(6150, 3390, 2025, 225), verdana);
     chkHeader = choice<QCheckBox>(Frame2, "chkHeader", QStringLiteral("Show Headers"), false,
                                   twips(6150, 3690, 3075, 225), verdana);
 
@@ -219,15 +218,16 @@ void FrmMain::createControls()
     chkFromTo = choice<QRadioButton>(Frame3, "chkFromTo", QStringLiteral("Select Page Range"),
                                      false, twips(150, 510, 1965, 255), verdana);
     Label4 = label(Frame3, "Label4", QStringLiteral("From"), twips(420, 810, 435, 195), verdana);
-    txtFrom = textBox(Frame3, "txtFrom", QStringLiteral("1"), twips(960, 780, 435, 285), verdana, 3);
+    txtFrom =
+        textBox(Frame3, "txtFrom", QStringLiteral("1"), twips(960, 780, 435, 285), verdana, 3);
     Label2 = label(Frame3, "Label2", QStringLiteral("To"), twips(1440, 810, 210, 195), verdana);
     txtTo = textBox(Frame3, "txtTo", QStringLiteral("2"), twips(1770, 780, 465, 285), verdana, 3);
     lblFrom = label(Frame3, "lblFrom", QStringLiteral("xsd"), QRect(), verdana);
     lblFrom->hide();
 
-    chkOpenDocEditing =
-        choice<QCheckBox>(picMain, "chkOpenDocEditing", QStringLiteral("Open File After Conversion"),
-                          true, twips(6330, 5580, 2955, 195), verdana);
+    chkOpenDocEditing = choice<QCheckBox>(picMain, "chkOpenDocEditing",
+                                          QStringLiteral("Open File After Conversion"), true,
+                                          twips(6330, 5580, 2955, 195), verdana);
     // The rule from (90, 6270) to (9780, 6270).
     Line3 = make<LineControl>(picMain, "Line3", QRect(QPoint(6, 418), QPoint(652, 418)));
     cmdConvert = button(picMain, "cmdConvert", QStringLiteral("&Convert"),
@@ -235,9 +235,9 @@ void FrmMain::createControls()
     cmdExit = button(picMain, "cmdExit", QStringLiteral("C&lose"), twips(8520, 6480, 1125, 315),
                      arialBold);
 
-    lblCaption = label(picMain, "lblCaption", QStringLiteral("XL Ver 2007"),
-                       twips(4290, 630, 1740, 360),
-                       designFont(QStringLiteral("MS Sans Serif"), 13.5, true));
+    lblCaption =
+        label(picMain, "lblCaption", QStringLiteral("XL Ver 2007"), twips(4290, 630, 1740, 360),
+              designFont(QStringLiteral("MS Sans Serif"), 13.5, true));
     cmdHomeLink = picture(picMain, "cmdHomeLink", QStringLiteral("home.gif"),
                           QStringLiteral("OrvPDF Home Page"), twips(7050, 300, 1125, 1125));
     cmdContactUs = picture(picMain, "cmdContactUs", QStringLiteral("contact.gif"),
@@ -247,9 +247,9 @@ void FrmMain::createControls()
 
     // The theme does not touch these: they keep their own colours, whatever
     // their containers get.
-    for (QWidget* w : std::initializer_list<QWidget*>{txtfilepath, txtfilepathOutput, txtAdjust,
-                                                      txtFrom, txtTo, cboPaperSize, Label3, Label8,
-                                                      lblCaption})
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{txtfilepath, txtfilepathOutput, txtAdjust, txtFrom, txtTo,
+                                         cboPaperSize, Label3, Label8, lblCaption})
         keepOwnColors(w);
     QPalette caption = lblCaption->palette();
     caption.setColor(QPalette::WindowText, CaptionColor);
@@ -515,17 +515,18 @@ void FrmMain::cmdExit_Click()
 
 void FrmMain::cmdHelp_Click()
 {
-    ignoreFailures([&] { m_context.shell.open(helpPageUrl(m_context.programFolder)); });
+    ignoreFailures(
+        [&] { m_context.shell.ShellOpen(helpPageUrl(m_context.programFolder).toString()); });
 }
 
 void FrmMain::cmdHomeLink_Click()
 {
-    ignoreFailures([&] { m_context.shell.open(homePageUrl()); });
+    ignoreFailures([&] { m_context.shell.ShellOpen(homePageUrl().toString()); });
 }
 
 void FrmMain::cmdContactUs_Click()
 {
-    ignoreFailures([&] { m_context.shell.open(feedbackPageUrl()); });
+    ignoreFailures([&] { m_context.shell.ShellOpen(feedbackPageUrl().toString()); });
 }
 
 } // namespace quillmer::ui

@@ -9,11 +9,9 @@ void FrmMain::createConversion()
 {
     m_convertBoxes = std::make_unique<LineEditConvertBoxes>(txtFrom, txtTo, txtAdjust);
     m_jobStatus = std::make_unique<JobListStatus>(*m_jobList);
-    m_documentShell = std::make_unique<ShellDocument>(m_context.shell);
-    m_programExit = std::make_unique<EnderExit>(m_context.ender);
     m_conversion = std::make_unique<ConversionSession>(
         ConversionSessionContext{*this, *m_jobStatus, m_context.messages, m_context.errors,
-                                 *m_documentShell, *m_programExit, m_context.conversion},
+                                 m_context.shell, m_context.ender, m_context.conversion},
         BatchRunControls{*m_convertBoxes, *m_pathBoxes, *m_jobList, *m_jobHandlers,
                          m_context.pointer});
 }

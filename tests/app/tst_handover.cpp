@@ -21,12 +21,8 @@ using test::X11TestWindows;
 
 namespace {
 
-struct Rig
+struct Rig : test::SplashRig
 {
-    test::FakeMessageBox box;
-    test::FakePointer pointer;
-    ErrorHandler errors{box, pointer};
-    test::RecordingHost host;
     platform::X11WindowFinder finder;
 };
 
@@ -60,13 +56,13 @@ private slots:
         const uint32_t sibling = windows.create(app::SiblingWindowTitle, true);
         windows.create(QStringLiteral("Some editor"));
         Rig rig;
-        app::FrmSplash splash(rig.host, rig.finder, rig.errors);
+        app::FrmSplash splash(rig.host, rig.ender, rig.finder, rig.errors);
         splash.Timer1_Timer();
         windows.sync();
         QVERIFY(windows.isViewable(sibling));
         QVERIFY(windows.isTopmostViewable(sibling));
         QCOMPARE(windows.inputFocus(), sibling);
-        QCOMPARE(rig.host.ends, 1);
+        QCOMPARE(rig.ender.calls, 1);
         QCOMPARE(rig.host.mainShown, 0);
         QVERIFY(rig.box.shown.isEmpty());
     }
@@ -77,14 +73,14 @@ private slots:
         const uint32_t tool = windows.create(app::ToolWindowTitle, true);
         const uint32_t sibling = windows.create(app::SiblingWindowTitle);
         Rig rig;
-        app::FrmSplash splash(rig.host, rig.finder, rig.errors);
+        app::FrmSplash splash(rig.host, rig.ender, rig.finder, rig.errors);
         splash.Timer1_Timer();
         windows.sync();
         QVERIFY(windows.isViewable(sibling));
         QVERIFY(windows.isViewable(tool));
         QVERIFY(windows.isTopmostViewable(tool));
         QCOMPARE(windows.inputFocus(), tool);
-        QCOMPARE(rig.host.ends, 1);
+        QCOMPARE(rig.ender.calls, 1);
     }
 
     void titlesWithoutTheFiveBlanksDoNotCount()
@@ -93,11 +89,11 @@ private slots:
         const uint32_t plain = windows.create(app::SiblingApplicationTitle, true);
         const uint32_t oneBlank = windows.create(QStringLiteral("Orv PDF "), true);
         Rig rig;
-        app::FrmSplash splash(rig.host, rig.finder, rig.errors);
+        app::FrmSplash splash(rig.host, rig.ender, rig.finder, rig.errors);
         splash.show();
         splash.Timer1_Timer();
         windows.sync();
-        QCOMPARE(rig.host.ends, 0);
+        QCOMPARE(rig.ender.calls, 0);
         QCOMPARE(rig.host.mainShown, 1);
         QVERIFY(!splash.isVisible());
         QVERIFY(!windows.isViewable(plain));

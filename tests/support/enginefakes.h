@@ -2,28 +2,13 @@
 
 // Stand-ins for the services the conversion engine is handed.
 #include "engine/pipeline.h"
+#include "support/fakes.h"
 
 #include <QList>
 #include <QPair>
 #include <QStringList>
 
 namespace quillmer::test {
-
-// Records the PDFs the engine asks the desktop to open.
-class RecordingDocumentShell : public DocumentShell
-{
-public:
-    void ShellOpen(const QString& path) override { opened << path; }
-    QStringList opened;
-};
-
-// Records the end of the program instead of ending the test.
-class RecordingProgramExit : public ProgramExit
-{
-public:
-    void EndProgram() override { ++calls; }
-    int calls = 0;
-};
 
 // The job list as the window shows it, every status change noted.
 class RecordingJobs : public JobStatusSink

@@ -7,7 +7,6 @@
 #include "support/fakes.h"
 #include "support/registrytext.h"
 #include "ui/frmmain.h"
-#include "uifakes.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -34,8 +33,8 @@ struct MainWindowRig
     ErrorHandler errors{box, pointer};
     SettingsFile settings{dir.path(), box, errors};
     StartupSettings startup;
-    RecordingShell shell;
-    RecordingEnder ender;
+    RecordingDocumentShell shell;
+    RecordingProgramExit ender;
     FakeFileDialog dialogs;
     InstalledConversionServices conversion{test::ProgramRegistry,
                                            dir.filePath(QStringLiteral("cache"))};
