@@ -7,6 +7,7 @@
 // stage, in milliseconds.
 #include "engine/commandrunner.h"
 #include "engine/printstep.h"
+#include "median.h"
 #include "platform/libreofficehost.h"
 
 #include <QCoreApplication>
@@ -21,13 +22,6 @@ using namespace quillmer;
 using namespace quillmer::platform;
 
 namespace {
-
-double median(QList<double> values)
-{
-    std::sort(values.begin(), values.end());
-    const qsizetype n = values.size();
-    return n == 0 ? 0 : (n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2);
-}
 
 struct Stages
 {

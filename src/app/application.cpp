@@ -31,7 +31,7 @@ bool Application::StartApplication()
             return;
         // The first conversion's office starts while the splash shows.
         m_conversion.prepareOffice();
-        m_splash = std::make_unique<FrmSplash>(*this, *m_finder, m_errors);
+        m_splash = std::make_unique<FrmSplash>(*this, m_ender, *m_finder, m_errors);
         m_splash->show();
         splashShown = true;
     });
@@ -53,11 +53,6 @@ void Application::ShowMainWindow()
         m_dialogs.setParent(m_main.get());
     }
     m_main->show();
-}
-
-void Application::EndProgram()
-{
-    m_ender.EndProgram();
 }
 
 } // namespace quillmer::app

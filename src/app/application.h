@@ -14,7 +14,6 @@
 #include "ui/qtservices.h"
 
 #include <QString>
-
 #include <memory>
 
 namespace quillmer::app {
@@ -34,7 +33,6 @@ public:
 
     void LoadStartupSettings() override;
     void ShowMainWindow() override;
-    void EndProgram() override;
 
 private:
     QString m_programFolder;
@@ -45,7 +43,7 @@ private:
     Registry m_registry;
     StartupSettings m_startup;
     std::unique_ptr<platform::WindowFinder> m_finder;
-    ui::DesktopShellOpener m_shell;
+    ui::DesktopShell m_shell;
     ui::ProcessEnder m_ender;
     ui::QtFileDialog m_dialogs;
     InstalledConversionServices m_conversion;

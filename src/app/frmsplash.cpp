@@ -35,9 +35,9 @@ QTimer* timer(QObject* parent, const char* name, int interval)
 
 } // namespace
 
-FrmSplash::FrmSplash(SplashHost& host, platform::WindowFinder& finder, ErrorHandler& errors,
-                     QWidget* parent)
-    : QWidget(parent), m_host(host), m_finder(finder), m_errors(errors)
+FrmSplash::FrmSplash(SplashHost& host, ProgramExit& ender, platform::WindowFinder& finder,
+                     ErrorHandler& errors, QWidget* parent)
+    : QWidget(parent), m_host(host), m_ender(ender), m_finder(finder), m_errors(errors)
 {
     setObjectName(QStringLiteral("frmSplash"));
     setWindowTitle(QStringLiteral("Ferrowind XL"));
@@ -57,8 +57,8 @@ FrmSplash::FrmSplash(SplashHost& host, platform::WindowFinder& finder, ErrorHand
     Image1->setPixmap(ui::builtInPicture(QStringLiteral("splash.gif")));
 
     const QFont text = ui::designFont(QStringLiteral("Verdana"), 8.25, false);
-    Label2 = label(this, "Label2", QStringLiteral("Excel to PDF Converter"), QRect(20, 100, 500, 30),
-                   ui::designFont(QStringLiteral("Arial"), 15.75, true));
+    Label2 = label(this, "Label2", QStringLiteral("Excel to PDF Converter"),
+                   QRect(20, 100, 500, 30), ui::designFont(QStringLiteral("Arial"), 15.75, true));
     Label1 = label(this, "Label1", QStringLiteral("Ver 2.8"), QRect(580, 106, 100, 22),
                    ui::designFont(QStringLiteral("Arial"), 9.75, true));
     Label1->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
@@ -144,7 +144,7 @@ void FrmSplash::Timer1_Timer()
     if (found == 1) {
         trap.stepAlways([&] { m_finder.activateApplication(SiblingApplicationTitle); });
         trap.stepAlways([&] { BringToolWindowToFront(); });
-        trap.stepAlways([&] { m_host.EndProgram(); });
+        trap.stepAlways([&] { m_ender.EndProgram(); });
         return;
     }
     trap.stepAlways([&] {

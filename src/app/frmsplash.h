@@ -1,6 +1,7 @@
 #pragma once
 
 #include "errors/errorhandler.h"
+#include "errors/services.h"
 #include "platform/windowfinder.h"
 
 #include <QString>
@@ -21,8 +22,6 @@ public:
     virtual void LoadStartupSettings() = 0;
     // Loads and shows the main window.
     virtual void ShowMainWindow() = 0;
-    // Ends the program at once.
-    virtual void EndProgram() = 0;
 };
 
 // The window titles of the sibling check, blanks included.
@@ -38,8 +37,8 @@ class FrmSplash : public QWidget
 {
     Q_OBJECT
 public:
-    FrmSplash(SplashHost& host, platform::WindowFinder& finder, ErrorHandler& errors,
-              QWidget* parent = nullptr);
+    FrmSplash(SplashHost& host, ProgramExit& ender, platform::WindowFinder& finder,
+              ErrorHandler& errors, QWidget* parent = nullptr);
     ~FrmSplash() override;
 
     // The three timers' ticks: Timer1 hands over (first tick at 4000 ms),
@@ -58,9 +57,15 @@ public:
     // Stops the three timers and closes the window.
     void Unload();
 
-    static QString loadingText() { return QStringLiteral("Please wait... loading application settings..."); }
+    static QString loadingText()
+    {
+        return QStringLiteral("Please wait... loading application settings...");
+    }
     static QString shortWaitText() { return QStringLiteral("Please wait..."); }
-    static QString longWaitText() { return QStringLiteral("Please wait......Initializing Application"); }
+    static QString longWaitText()
+    {
+        return QStringLiteral("Please wait......Initializing Application");
+    }
     static QString loadedText() { return QStringLiteral("Application Loaded Successfully"); }
 
 protected:
@@ -70,6 +75,7 @@ private:
     void Form_Load();
 
     SplashHost& m_host;
+    ProgramExit& m_ender;
     platform::WindowFinder& m_finder;
     ErrorHandler& m_errors;
     bool m_loaded = false;

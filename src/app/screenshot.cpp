@@ -20,7 +20,6 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
-
 #include <cstdio>
 
 using namespace quillmer;
@@ -32,17 +31,16 @@ class StillSplash : public app::SplashHost
 public:
     void LoadStartupSettings() override {}
     void ShowMainWindow() override {}
-    void EndProgram() override {}
 };
 
 // Nothing is opened and nothing ends while the pictures are taken.
-class NoShell : public ui::ShellOpener
+class NoShell : public DocumentShell
 {
 public:
-    bool open(const QUrl&) override { return false; }
+    void ShellOpen(const QString&) override {}
 };
 
-class NoEnd : public ui::ProgramEnder
+class NoEnd : public ProgramExit
 {
 public:
     void EndProgram() override {}
@@ -104,8 +102,8 @@ int main(int argc, char* argv[])
         AnsweringMessages answers;
         ErrorHandler quietErrors(answers, pointer);
         QTemporaryDir reports(QDir::tempPath() + QStringLiteral("/Reports-XXXXXX"));
-        ui::FrmMain run(ui::MainWindowContext{programFolder, startup, answers, pointer,
-                                              quietErrors, shell, ender, settings, dialogs,
+        ui::FrmMain run(ui::MainWindowContext{programFolder, startup, answers, pointer, quietErrors,
+                                              shell, ender, settings, dialogs,
                                               conversion.services()});
         run.show();
         if (!QTest::qWaitForWindowExposed(&run))
@@ -126,7 +124,8 @@ int main(int argc, char* argv[])
 
     StillSplash host;
     platform::NullWindowFinder finder;
-    app::FrmSplash splash(host, finder, errors);
+    NoEnd splashEnder;
+    app::FrmSplash splash(host, splashEnder, finder, errors);
     splash.show();
     splash.Unload(); // still the timers; the picture shows the splash a second and a half in
     splash.show();

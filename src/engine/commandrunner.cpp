@@ -3,6 +3,7 @@
 #include "errors/apperror.h"
 #include "platform/process.h"
 
+#include <csignal>
 #include <limits>
 
 namespace quillmer {
@@ -22,15 +23,37 @@ bool ProcessCommandRunner::RunCommandAndWait(const QString& commandLine,
     const platform::CommandLine parsed = platform::parseCommandLine(commandLine);
     if (!parsed.found)
         return false;
+    std::unique_lock lock(m_mutex);
+    if (m_stopped)
+        return false;
     auto process = platform::Process::start(parsed.executable, parsed.arguments, workingFolder);
     if (!process)
         return false;
+    m_running = process.get();
+    lock.unlock();
     m_last.started = true;
     m_last.pid = process->pid();
     m_last.ended = process->wait(waitTime < 0 ? -1 : qint64(waitTime));
+    lock.lock();
+    m_running = nullptr;
+    lock.unlock();
     m_last.exitCode = process->exitCode();
     m_last.signal = process->terminationSignal();
     return true;
+}
+
+void ProcessCommandRunner::stop()
+{
+    std::lock_guard lock(m_mutex);
+    m_stopped = true;
+    if (m_running)
+        m_running->signal(SIGKILL);
+}
+
+void ProcessCommandRunner::resume()
+{
+    std::lock_guard lock(m_mutex);
+    m_stopped = false;
 }
 
 } // namespace quillmer

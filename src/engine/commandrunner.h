@@ -1,8 +1,13 @@
 #pragma once
 
 #include <QString>
+#include <mutex>
 #include <optional>
 #include <sys/types.h>
+
+namespace quillmer::platform {
+class Process;
+}
 
 namespace quillmer {
 
@@ -48,8 +53,17 @@ public:
                            qint32& waitTime, qint32 windowState, qint32 creationFlags) override;
     CommandOutcome lastOutcome() const override { return m_last; }
 
+    // Kills the command under way, from any thread, and starts no other
+    // (RunCommandAndWait answers false) until resume(): a conversion that is
+    // called off runs nothing more.
+    void stop();
+    void resume();
+
 private:
     CommandOutcome m_last;
+    std::mutex m_mutex;
+    platform::Process* m_running = nullptr;
+    bool m_stopped = false;
 };
 
 } // namespace quillmer

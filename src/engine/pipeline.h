@@ -29,23 +29,6 @@ public:
     virtual QString rowText(qint16 row) const = 0;
 };
 
-// The desktop shell's "open": hands a file to the program associated with
-// its type and does not wait. Whether that worked is not examined.
-class DocumentShell
-{
-public:
-    virtual ~DocumentShell() = default;
-    virtual void ShellOpen(const QString& path) = 0;
-};
-
-// Ends the whole program at once. The caller returns straight after it.
-class ProgramExit
-{
-public:
-    virtual ~ProgramExit() = default;
-    virtual void EndProgram() = 0;
-};
-
 // What the batch run calls for each job.
 class JobConverter
 {

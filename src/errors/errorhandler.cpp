@@ -1,10 +1,29 @@
 #include "errors/errorhandler.h"
 
+#include "errors/trap.h"
+
 namespace quillmer {
 
 namespace {
 
-enum class Show { Nothing, Overflow, Database };
+// The data-access numbers the handler knows besides the run-time errors.
+namespace data {
+constexpr qint32 ItemNotFound = 3265;
+constexpr qint32 ObjectClosed = 3704;
+constexpr qint32 Error35773 = 35773;
+constexpr qint32 UnspecifiedFailure = qint32(0x80004005);
+constexpr qint32 DeletedRow = qint32(0x80040E23);
+constexpr qint32 NoSuchTable = qint32(0x80040E37);
+constexpr qint32 CommandErrors = qint32(0x80040E14);
+constexpr qint32 TypeMismatch = qint32(0x80020005);
+} // namespace data
+
+enum class Show
+{
+    Nothing,
+    Overflow,
+    Database
+};
 
 struct Decision
 {
@@ -15,18 +34,24 @@ struct Decision
 Decision decide(qint32 number)
 {
     switch (number) {
-    case 6: return {Show::Overflow, false};
-    case 91:
-    case 3704:
-    case 35773:
-    case -2147217900: // 0x80040E14
+    case err::Overflow:
+        return {Show::Overflow, false};
+    case err::ObjectNotSet:
+    case data::ObjectClosed:
+    case data::Error35773:
+    case data::CommandErrors:
         return {Show::Nothing, false};
-    case -2147467259: // 0x80004005
-    case -2147217885: // 0x80040E23
-    case -2147217865: // 0x80040E37
+    case data::UnspecifiedFailure:
+    case data::DeletedRow:
+    case data::NoSuchTable:
         return {Show::Database, false};
+    case err::DivisionByZero:
+    case err::TypeMismatch:
+    case err::InvalidUseOfNull:
+    case err::InvalidPropertyValue:
+    case data::ItemNotFound:
+    case data::TypeMismatch:
     default:
-        // 11, 13, 94, 380, 3265, 0x80020005 and every number not listed.
         return {Show::Nothing, true};
     }
 }
@@ -53,18 +78,14 @@ bool ErrorHandler::HandleError(qint32 number, const QString& description, const 
 {
     // The label names the failing procedure; it is neither shown nor stored.
     Q_UNUSED(label);
-    try {
-        m_pointer.setDefault();
-    } catch (...) {
-    }
+    ignoreFailures([&] { m_pointer.setDefault(); });
     const Decision decision = decide(number);
-    try {
+    ignoreFailures([&] {
         if (decision.show == Show::Overflow)
             m_messages.show(overflowMessage(), MessageIcon::Critical);
         else if (decision.show == Show::Database)
             m_messages.show(databaseMessage(description), MessageIcon::Critical);
-    } catch (...) {
-    }
+    });
     return decision.goOn;
 }
 

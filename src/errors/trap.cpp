@@ -21,14 +21,30 @@ std::optional<AppError> captureError(const std::function<void()>& f)
     }
 }
 
+void ignoreFailures(const std::function<void()>& f) noexcept
+{
+    try {
+        captureError(f);
+    } catch (...) {
+    }
+}
+
 Trap::Trap(ErrorHandler& handler, QString label) : m_handler(handler), m_label(std::move(label))
+{
+}
+
+Trap::Trap(ErrorHandler& handler, QString label, PointerService& pointerAfterFailure)
+    : m_handler(handler), m_label(std::move(label)), m_pointerAfterFailure(&pointerAfterFailure)
 {
 }
 
 bool Trap::report(const AppError& error)
 {
     m_lastError = error;
-    return m_handler.HandleError(error.number(), error.description(), m_label);
+    const bool goOn = m_handler.HandleError(error.number(), error.description(), m_label);
+    if (m_pointerAfterFailure)
+        ignoreFailures([&] { m_pointerAfterFailure->setDefault(); });
+    return goOn;
 }
 
 bool Trap::step(const std::function<void()>& f)

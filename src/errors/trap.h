@@ -15,6 +15,10 @@ namespace quillmer {
 // std::exception is "Invalid procedure call or argument" with its text.
 std::optional<AppError> captureError(const std::function<void()>& f);
 
+// Runs f and skips whatever failure it raises, for the procedures that
+// ignore every failure inside them.
+void ignoreFailures(const std::function<void()>& f) noexcept;
+
 // "Trap a failure, ask HandleError, go on with the next step or leave".
 // A trapping procedure makes one Trap with its label and runs each of its
 // steps through it:
@@ -26,6 +30,9 @@ class Trap
 {
 public:
     Trap(ErrorHandler& handler, QString label);
+    // After every failure, once the handler has answered, the pointer also
+    // goes back to default (a failure doing so is skipped).
+    Trap(ErrorHandler& handler, QString label, PointerService& pointerAfterFailure);
 
     // True when the step succeeded or the handler lets the procedure go on.
     bool step(const std::function<void()>& f);
@@ -40,6 +47,7 @@ public:
 private:
     ErrorHandler& m_handler;
     QString m_label;
+    PointerService* m_pointerAfterFailure = nullptr;
     std::optional<AppError> m_lastError;
 };
 

@@ -28,40 +28,31 @@ void BatchRun::cmdConvert_Click()
 {
     using Box = ConvertBoxes::Box;
     auto& c = m_context;
-    Trap trap(c.errors, TrapLabel);
-    // One statement under the trap. After a failure the pointer goes back to
-    // default; false when HandleError says the run must end.
-    const auto statement = [&](const std::function<void()>& f) {
-        const auto error = captureError(f);
-        if (!error)
-            return true;
-        const bool goOn = trap.report(*error);
-        captureError([&] { c.pointer.setDefault(); });
-        return goOn;
-    };
+    // After a failure the pointer goes back to default; a step is false when
+    // HandleError says the run must end.
+    Trap trap(c.errors, TrapLabel, c.pointer);
     // A refused box: its message, the focus on it, the default pointer, and
     // the run ends whatever happens on the way.
     const auto refuse = [&](const QString& message, Box box) {
-        statement([&] { c.messages.show(message, MessageIcon::Information); }) &&
-            statement([&] { c.boxes.setFocus(box); }) &&
-            statement([&] { c.pointer.setDefault(); });
+        trap.step([&] { c.messages.show(message, MessageIcon::Information); }) &&
+            trap.step([&] { c.boxes.setFocus(box); }) && trap.step([&] { c.pointer.setDefault(); });
     };
 
-    if (!statement([&] { c.pointer.setBusy(); }))
+    if (!trap.step([&] { c.pointer.setBusy(); }))
         return;
 
     bool passed = true;
-    if (!statement([&] { passed = IsNumeric(c.boxes.text(Box::From)); }))
+    if (!trap.step([&] { passed = IsNumeric(c.boxes.text(Box::From)); }))
         return;
     if (!passed)
         return refuse(fromMessage(), Box::From);
 
-    if (!statement([&] { passed = IsNumeric(c.boxes.text(Box::To)); }))
+    if (!trap.step([&] { passed = IsNumeric(c.boxes.text(Box::To)); }))
         return;
     if (!passed)
         return refuse(toMessage(), Box::To);
 
-    if (!statement([&] {
+    if (!trap.step([&] {
             const QString adjust = c.boxes.text(Box::Adjust);
             passed = IsNumeric(adjust) && !adjust.trimmed().isEmpty();
         }))
@@ -69,7 +60,7 @@ void BatchRun::cmdConvert_Click()
     if (!passed)
         return refuse(adjustMessage(), Box::Adjust);
 
-    if (!statement([&] {
+    if (!trap.step([&] {
             const auto scale = toNumber(c.boxes.text(Box::Adjust));
             passed = scale && *scale >= 10 && *scale <= 400;
         }))
@@ -79,25 +70,25 @@ void BatchRun::cmdConvert_Click()
 
     // A pair still waiting in the path boxes joins the list (or is refused
     // as a duplicate); the boxes are emptied either way.
-    if (!statement([&] {
+    if (!trap.step([&] {
             if (!c.paths.sourceText().isEmpty())
                 c.handlers.AddCompleteListView();
         }))
         return;
-    if (!statement([&] { c.paths.setSourceText(QString()); }))
+    if (!trap.step([&] { c.paths.setSourceText(QString()); }))
         return;
-    if (!statement([&] { c.paths.setTargetText(QString()); }))
+    if (!trap.step([&] { c.paths.setTargetText(QString()); }))
         return;
 
     qint16 rowCount = 0;
-    if (!statement([&] { rowCount = c.list.count(); }))
+    if (!trap.step([&] { rowCount = c.list.count(); }))
         return;
     for (int number = 1; number <= rowCount; ++number) {
         const qint16 row = qint16(number);
         c.list.UpdateListViewStatus(row, JobStatus::Converting);
         QString source, target;
         bool read = false;
-        if (!statement([&] {
+        if (!trap.step([&] {
                 if (row > c.list.count())
                     throw noSuchRow(row);
                 source = c.list.job(row).source;
@@ -107,11 +98,11 @@ void BatchRun::cmdConvert_Click()
             return;
         if (!read)
             continue;
-        if (!statement([&] { c.converter.ConversionPipeline(source, target, row, 1); }))
+        if (!trap.step([&] { c.converter.ConversionPipeline(source, target, row, 1); }))
             return;
     }
 
-    statement([&] { c.pointer.setDefault(); });
+    trap.step([&] { c.pointer.setDefault(); });
 }
 
 } // namespace quillmer

@@ -1,5 +1,7 @@
 #include "frontend/optionrules.h"
 
+#include <cmath>
+
 namespace quillmer {
 
 namespace {
@@ -32,7 +34,8 @@ std::optional<double> toNumber(const QString& text, const QLocale& locale)
         return std::nullopt;
     bool ok = false;
     const double value = locale.toDouble(trimmed, &ok);
-    if (!ok)
+    // A number is finite: "nan" and "inf" are words here.
+    if (!ok || !std::isfinite(value))
         return std::nullopt;
     return value;
 }

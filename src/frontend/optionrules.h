@@ -9,7 +9,8 @@ namespace quillmer {
 
 // The numeric test: with blanks trimmed, the text is a number in the given
 // locale (sign, digits, group separators between digits, one decimal
-// separator, exponent). The empty text and blanks alone are not numeric.
+// separator, exponent) and finite. The empty text and blanks alone are not
+// numeric.
 bool IsNumeric(const QString& text, const QLocale& locale = QLocale());
 // The number a numeric text stands for, by the same rules.
 std::optional<double> toNumber(const QString& text, const QLocale& locale = QLocale());

@@ -12,8 +12,9 @@ LibreOfficeHost::LibreOfficeHost(const QString& programFolder,
 {
 }
 
-LibreOfficeHost::LibreOfficeHost(std::shared_ptr<OfficeInstance> instance)
-    : m_instance(std::move(instance))
+LibreOfficeHost::LibreOfficeHost(std::shared_ptr<OfficeInstance> instance,
+                                 std::function<bool()> keep)
+    : m_instance(std::move(instance)), m_keep(std::move(keep))
 {
 }
 
@@ -56,6 +57,12 @@ void LibreOfficeHost::setActivePrinter(const QString& deviceName)
 
 void LibreOfficeHost::Quit()
 {
+    if (m_released)
+        return;
+    if (m_keep && m_keep()) {
+        m_released = true;
+        return;
+    }
     m_instance->quit();
 }
 

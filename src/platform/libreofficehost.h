@@ -6,6 +6,7 @@
 
 #include <QString>
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <sys/types.h>
 
@@ -38,8 +39,11 @@ public:
     // started or connected within the limit.
     LibreOfficeHost(const QString& programFolder, std::shared_ptr<InstalledPrinters> printers,
                     std::chrono::milliseconds timeLimit = DefaultTimeLimit);
-    // A host on an instance started before (see SpareOfficeHosts).
-    explicit LibreOfficeHost(std::shared_ptr<OfficeInstance> instance);
+    // A host on an instance started before (see SpareOfficeHosts). When
+    // keep is given and answers true at Quit, the instance is left running
+    // for a later host (see ReusedOfficeHosts) instead of being ended.
+    explicit LibreOfficeHost(std::shared_ptr<OfficeInstance> instance,
+                             std::function<bool()> keep = {});
     ~LibreOfficeHost() override;
 
     std::shared_ptr<Workbook> WorkbooksOpen(const QString& path) override;
@@ -61,6 +65,8 @@ public:
 
 private:
     std::shared_ptr<OfficeInstance> m_instance;
+    std::function<bool()> m_keep;
+    bool m_released = false;
 };
 
 // Makes LibreOfficeHost instances from what registry.reg names: the office's

@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRandomGenerator>
 #include <QStandardPaths>
 #include <cstdio>
 #include <sys/stat.h>
@@ -83,7 +84,11 @@ void OfficeProfileTemplate::keep(const QString& profileFolder) const
     if (!QDir().mkpath(parent))
         return;
     ::chmod(QFile::encodeName(parent).constData(), 0700);
-    const QString partial = m_folder + QStringLiteral(".new-%1").arg(::getpid());
+    // Several threads of one program may keep a profile at once.
+    const QString partial =
+        m_folder + QStringLiteral(".new-%1-%2")
+                       .arg(::getpid())
+                       .arg(QRandomGenerator::system()->generate64(), 16, 16, QChar(u'0'));
     QDir(partial).removeRecursively();
     if (copyTree(profileFolder, partial) &&
         std::rename(QFile::encodeName(partial).constData(),

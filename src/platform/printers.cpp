@@ -19,6 +19,135 @@ AppError printFailure(const QString& why)
                     QStringLiteral("PrintOut method of Workbook class failed: %1").arg(why));
 }
 
+// The document set-up that the queue has ps2write put into every print file,
+// after the prolog (see docs/architecture.md). ps2write's prolog is a PDF
+// reader in PostScript (Ghostscript's opdfread procedure set); this code
+// works on the objects it has read and on its table of object handlers.
+//
+// 1. Text. With WantsToUnicode, ps2write writes each font's ToUnicode CMap
+//    into the file, but the reader builds the fonts without it. Here every
+//    CMap is read (its operators redefined to fill a dictionary) and put into
+//    a copy of its font as FontInfo /GlyphNames2Unicode, character code to
+//    UTF-16BE, the entry Ghostscript's pdfwrite reads to write ToUnicode.
+//    Only single UTF-16 units are kept: pdfwrite writes longer values
+//    (ligatures, a letter with combining marks) garbled, but without an
+//    entry it takes the glyph's character from the font itself.
+//    A font whose map cannot be read stays as it was.
+// 2. Page sizes. The reader skips setpagedevice when the page size rounds to
+//    the current one, so an A4 page (595.3 x 841.89) on a device whose
+//    default is 595 x 842 kept the default. Each page object first sets its
+//    exact size when it differs.
+// 3. Orientation. pdfwrite by default turns a page whose text it finds
+//    mostly vertical (/Rotate 90); the file asks it to keep every page as
+//    the spool has it.
+//
+// Other PostScript consumers print the file as before: they ignore the
+// FontInfo entry and the distiller parameter, and the page sizes are the
+// file's own.
+const char* const DocumentSetup = R"ps(
+/setdistillerparams where { pop << /AutoRotatePages /None >> setdistillerparams } if
+/PDFReader where { pop
+userdict /QuillmerState 6 dict put
+QuillmerState /n count 2 sub put
+QuillmerState /d countdictstack put
+QuillmerState /g currentglobal put
+{
+  12 dict begin
+  /ops 16 dict def
+  ops begin
+    /QuillmerCode { 0 exch { exch 8 bitshift add } forall } bind def
+    /QuillmerPut { dup length 2 eq { QuillmerMap 3 1 roll put } { pop pop } ifelse } bind def
+    /findresource { pop pop currentdict } bind def
+    /defineresource { pop pop } bind def
+    /usecmap { pop } bind def
+    /begincmap { } def
+    /endcmap { } def
+    /begincodespacerange { pop mark } bind def
+    /endcodespacerange { cleartomark } bind def
+    /beginbfchar { pop mark } bind def
+    /endbfchar { counttomark 2 idiv {
+        exch QuillmerCode exch QuillmerPut } repeat pop } bind def
+    /beginbfrange { pop mark } bind def
+    /endbfrange { counttomark 3 idiv {
+        3 -1 roll QuillmerCode 3 -1 roll QuillmerCode 1 index sub
+        0 1 3 -1 roll {
+          2 index type /arraytype eq { 2 index 1 index get } {
+            2 index dup length string copy
+            dup dup length 1 sub 2 copy get 4 index add put
+          } ifelse
+          exch 2 index add exch QuillmerPut
+        } for pop pop } repeat pop } bind def
+  end
+  PDFReader /ObjectRegistry get { exch pop { exch pop
+    dup type /dicttype eq {
+      dup /Type known { dup /Type get /Font eq } { false } ifelse
+      { dup /ToUnicode known 1 index /FontDescriptor known and } { false } ifelse
+    } { false } ifelse {
+      /fr exch def
+      /fd fr /FontDescriptor { } PDFReader /ResolveD get exec def
+      fd type /dicttype eq { fd /Font known } { false } ifelse {
+        fd gcheck setglobal
+        ops /QuillmerMap 256 dict put
+        QuillmerState /n2 count 2 sub put
+        QuillmerState /d2 countdictstack put
+        {
+          fr /ToUnicode { } PDFReader /ResolveD get exec
+          PDFReader /MakeStreamReader get exec cvx
+          ops begin exec end
+        } stopped
+        countdictstack QuillmerState /d2 get sub { end } repeat
+        count QuillmerState /n2 get sub 1 sub { exch pop } repeat
+        not {
+          fd /Font get dup length 1 add dict copy
+          dup /FontInfo known { dup /FontInfo get dup length 1 add dict copy } { 1 dict } ifelse
+          dup /GlyphNames2Unicode ops /QuillmerMap get put
+          1 index exch /FontInfo exch put
+          fd /Font 3 -1 roll put
+        } if
+        QuillmerState /g get setglobal
+      } if
+    } { pop } ifelse
+  } forall } forall
+  end
+} stopped pop
+QuillmerState /g get setglobal
+countdictstack QuillmerState /d get sub { end } repeat
+count QuillmerState /n get sub { pop } repeat
+userdict /QuillmerState undef
+PDFReader /TypeDaemons get dup /Page known {
+  dup /Page [ {
+    dup /MediaBox known { dup /MediaBox get } { null } ifelse
+    dup type /arraytype eq { dup xcheck not } { false } ifelse {
+      aload pop 3 -1 roll sub 3 1 roll exch sub exch
+      currentpagedevice /PageSize get aload pop
+      3 index ne exch 4 index ne or {
+        currentglobal false setglobal 3 1 roll 2 array astore
+        mark exch { << /PageSize 3 -1 roll >> setpagedevice } stopped cleartomark
+        setglobal
+      } { pop pop } ifelse
+    } { pop } ifelse
+  } /exec load 4 index /Page get /exec load ] cvx put
+} if pop
+} if
+)ps";
+
+// The ps2write operands that put DocumentSetup into the file's set-up
+// section, as the distiller parameter PSDocOptions. Ghostscript takes
+// operands of up to 2048 bytes, so the text goes as an array of hex strings
+// that the last operand joins.
+QStringList documentSetupOperands()
+{
+    QStringList operands{QStringLiteral("-c"), QStringLiteral("[")};
+    const QByteArray hex = QByteArray(DocumentSetup).toHex();
+    for (qsizetype at = 0; at < hex.size(); at += 1024)
+        operands << u'<' + QString::fromLatin1(hex.mid(at, 1024)) + u'>';
+    operands << QStringLiteral("] 0 1 index { length add } forall string 0 3 -1 roll "
+                               "{ 3 copy putinterval length add } forall pop "
+                               "<< /PSDocOptions 3 -1 roll >> setdistillerparams")
+             << QStringLiteral("-f");
+    return operands;
+}
+
 } // namespace
 
 RegistryPrinters::RegistryPrinters(QString registryPath) : m_registryPath(std::move(registryPath))
@@ -60,10 +189,16 @@ void RegistryPrinters::printToFile(const QString& deviceName, const QString& spo
     int error = 0;
     auto process = Process::start(
         gs,
-        {QStringLiteral("-q"), QStringLiteral("-dSAFER"), QStringLiteral("-dNOPAUSE"),
-         QStringLiteral("-dBATCH"), QStringLiteral("-sDEVICE=ps2write"),
-         QStringLiteral("-sOutputFile=") + QString(partial).replace(u'%', QStringLiteral("%%")),
-         spoolPdf},
+        QStringList{QStringLiteral("-q"), QStringLiteral("-dSAFER"), QStringLiteral("-dNOPAUSE"),
+                    QStringLiteral("-dBATCH"), QStringLiteral("-sDEVICE=ps2write"),
+                    QStringLiteral("-dWantsToUnicode=true"),
+                    // What the device must draw as an image (transparent
+                    // pictures) at a printer's 300 dpi; its own 720 dpi
+                    // makes such a sheet take minutes.
+                    QStringLiteral("-r300"),
+                    QStringLiteral("-sOutputFile=") +
+                        QString(partial).replace(u'%', QStringLiteral("%%"))} +
+            documentSetupOperands() + QStringList{spoolPdf},
         QString(), &error);
     if (!process)
         throw printFailure(QStringLiteral("cannot start %1 (%2)")

@@ -31,6 +31,10 @@ public:
 // name a device name). Their driver is Ghostscript's ps2write device; the
 // Ghostscript executable is the registry's SOFTWARE\GS "GSPath". The file is
 // read afresh on each call.
+//
+// The PostScript keeps the text: its fonts carry the spool's Unicode mapping
+// (FontInfo /GlyphNames2Unicode), so a PDF made from it with pdfwrite can be
+// searched and copied from, and every page keeps the spool's exact size.
 class RegistryPrinters : public InstalledPrinters
 {
 public:

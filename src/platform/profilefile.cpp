@@ -6,7 +6,10 @@
 #include <QFileInfo>
 #include <QList>
 #include <SimpleIni.h>
+
+#include <fcntl.h>
 #include <optional>
+#include <unistd.h>
 
 namespace quillmer::platform {
 
@@ -143,6 +146,10 @@ bool ProfileFile::writeString(const QString& file, const QString& section, const
     const QFileInfo info(file);
     if (info.exists()) {
         if (!info.isFile())
+            return false;
+        // The new file is renamed over the old one, which the folder allows
+        // even when the file is read-only: refuse what its user may not write.
+        if (::faccessat(AT_FDCWD, QFile::encodeName(file).constData(), W_OK, AT_EACCESS) != 0)
             return false;
         QFile current(file);
         if (!current.open(QIODevice::ReadOnly))

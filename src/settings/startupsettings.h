@@ -18,8 +18,9 @@ struct StartupSettings
 };
 
 // Fills the settings from SETTINGS.INI with their fallbacks: a stored path
-// that no longer names a file or folder gives the program folder; an
-// OPENFILE that is absent, empty or not a 16-bit whole number gives 1.
+// that no longer names a file or folder gives the program folder; OPENFILE
+// is a number rounded to a 16-bit whole number (halves to even), and one
+// that is absent, no number or out of range gives 1.
 StartupSettings LoadStartupSettings(SettingsFile& settings, const QString& programFolder);
 
 } // namespace quillmer

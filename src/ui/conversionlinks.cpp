@@ -3,16 +3,18 @@
 #include "errors/apperror.h"
 
 #include <QLineEdit>
-#include <QUrl>
 
 namespace quillmer::ui {
 
 QLineEdit* LineEditConvertBoxes::edit(Box box) const
 {
     switch (box) {
-    case Box::From: return m_from;
-    case Box::To: return m_to;
-    case Box::Adjust: break;
+    case Box::From:
+        return m_from;
+    case Box::To:
+        return m_to;
+    case Box::Adjust:
+        break;
     }
     return m_adjust;
 }
@@ -28,11 +30,6 @@ void LineEditConvertBoxes::setFocus(Box box)
     if (!e->isEnabled() || !e->isVisibleTo(e->window()))
         throw AppError(err::InvalidCall);
     e->setFocus(Qt::OtherFocusReason);
-}
-
-void ShellDocument::ShellOpen(const QString& path)
-{
-    m_shell.open(QUrl::fromLocalFile(path)); // whether the desktop took it is not examined
 }
 
 } // namespace quillmer::ui

@@ -2,8 +2,6 @@
 
 #include "engine/pipeline.h"
 #include "frontend/batchrun.h"
-#include "ui/links.h"
-#include "ui/programend.h"
 
 class QLineEdit;
 
@@ -28,28 +26,6 @@ private:
     QLineEdit* m_from;
     QLineEdit* m_to;
     QLineEdit* m_adjust;
-};
-
-// The desktop's "open" for the finished PDF.
-class ShellDocument : public DocumentShell
-{
-public:
-    explicit ShellDocument(ShellOpener& shell) : m_shell(shell) {}
-    void ShellOpen(const QString& path) override;
-
-private:
-    ShellOpener& m_shell;
-};
-
-// "End the program at once" for a conversion that finds no Ghostscript.
-class EnderExit : public ProgramExit
-{
-public:
-    explicit EnderExit(ProgramEnder& ender) : m_ender(ender) {}
-    void EndProgram() override { m_ender.EndProgram(); }
-
-private:
-    ProgramEnder& m_ender;
 };
 
 } // namespace quillmer::ui

@@ -1,10 +1,9 @@
 #include "ui/frmmain.h"
 
-#include "ui/pathboxes.h"
-
 #include "errors/trap.h"
 #include "ui/activation.h"
 #include "ui/controls.h"
+#include "ui/pathboxes.h"
 #include "ui/theme.h"
 
 #include <QApplication>
@@ -34,12 +33,6 @@ QRect twips(int left, int top, int width, int height)
     return QRect(px(left), px(top), px(width), px(height));
 }
 
-// Runs a step whose failure is skipped without a word.
-void skip(const std::function<void()>& step)
-{
-    captureError(step);
-}
-
 void setDesignBackground(QWidget* w, QPalette::ColorRole role)
 {
     QPalette palette = w->palette();
@@ -49,8 +42,7 @@ void setDesignBackground(QWidget* w, QPalette::ColorRole role)
         w->setAutoFillBackground(true);
 }
 
-template <typename T>
-T* make(QWidget* parent, const char* name, const QRect& geometry)
+template <typename T> T* make(QWidget* parent, const char* name, const QRect& geometry)
 {
     auto* w = new T(parent);
     w->setObjectName(QLatin1String(name));
@@ -202,18 +194,19 @@ void FrmMain::createControls()
     optLandscape = choice<QRadioButton>(Frame1, "optLandscape", QStringLiteral("Landscape"), false,
                                         twips(1320, 210, 1365, 255), verdana);
     Label3 = label(Frame1, "Label3", QStringLiteral("Adjust"), twips(240, 570, 540, 195), verdana);
-    txtAdjust = textBox(Frame1, "txtAdjust", QStringLiteral("100"), twips(870, 540, 645, 285),
-                        verdana, 3);
+    txtAdjust =
+        textBox(Frame1, "txtAdjust", QStringLiteral("100"), twips(870, 540, 645, 285), verdana, 3);
     Label6 = label(Frame1, "Label6", QStringLiteral("%"), twips(1560, 600, 240, 225), verdana);
-    Label8 = label(Frame1, "Label8", QStringLiteral("Paper Size:"), twips(210, 960, 990, 195),
-                   verdana);
+    Label8 =
+        label(Frame1, "Label8", QStringLiteral("Paper Size:"), twips(210, 960, 990, 195), verdana);
     cboPaperSize = make<QComboBox>(Frame1, "cboPaperSize", twips(1350, 900, 1515, 315));
     cboPaperSize->setFont(defaultFont);
     cboPaperSize->addItems({QStringLiteral("A4"), QStringLiteral("Legal"), QStringLiteral("A5"),
                             QStringLiteral("Letter"), QStringLiteral("B4"), QStringLiteral("B5")});
 
-    chkShowGridlines = choice<QCheckBox>(Frame2, "chkShowGridlines", QStringLiteral("Show Gridlines"),
-                                         true, twips(6150, 3390, 2025, 225), verdana);
+    chkShowGridlines =
+        choice<QCheckBox>(Frame2, "chkShowGridlines", QStringLiteral("Show Gridlines"), true,
+                          twips(6150, 3390, 2025, 225), verdana);
     chkHeader = choice<QCheckBox>(Frame2, "chkHeader", QStringLiteral("Show Headers"), false,
                                   twips(6150, 3690, 3075, 225), verdana);
 
@@ -225,15 +218,16 @@ void FrmMain::createControls()
     chkFromTo = choice<QRadioButton>(Frame3, "chkFromTo", QStringLiteral("Select Page Range"),
                                      false, twips(150, 510, 1965, 255), verdana);
     Label4 = label(Frame3, "Label4", QStringLiteral("From"), twips(420, 810, 435, 195), verdana);
-    txtFrom = textBox(Frame3, "txtFrom", QStringLiteral("1"), twips(960, 780, 435, 285), verdana, 3);
+    txtFrom =
+        textBox(Frame3, "txtFrom", QStringLiteral("1"), twips(960, 780, 435, 285), verdana, 3);
     Label2 = label(Frame3, "Label2", QStringLiteral("To"), twips(1440, 810, 210, 195), verdana);
     txtTo = textBox(Frame3, "txtTo", QStringLiteral("2"), twips(1770, 780, 465, 285), verdana, 3);
     lblFrom = label(Frame3, "lblFrom", QStringLiteral("xsd"), QRect(), verdana);
     lblFrom->hide();
 
-    chkOpenDocEditing =
-        choice<QCheckBox>(picMain, "chkOpenDocEditing", QStringLiteral("Open File After Conversion"),
-                          true, twips(6330, 5580, 2955, 195), verdana);
+    chkOpenDocEditing = choice<QCheckBox>(picMain, "chkOpenDocEditing",
+                                          QStringLiteral("Open File After Conversion"), true,
+                                          twips(6330, 5580, 2955, 195), verdana);
     // The rule from (90, 6270) to (9780, 6270).
     Line3 = make<LineControl>(picMain, "Line3", QRect(QPoint(6, 418), QPoint(652, 418)));
     cmdConvert = button(picMain, "cmdConvert", QStringLiteral("&Convert"),
@@ -241,9 +235,9 @@ void FrmMain::createControls()
     cmdExit = button(picMain, "cmdExit", QStringLiteral("C&lose"), twips(8520, 6480, 1125, 315),
                      arialBold);
 
-    lblCaption = label(picMain, "lblCaption", QStringLiteral("XL Ver 2007"),
-                       twips(4290, 630, 1740, 360),
-                       designFont(QStringLiteral("MS Sans Serif"), 13.5, true));
+    lblCaption =
+        label(picMain, "lblCaption", QStringLiteral("XL Ver 2007"), twips(4290, 630, 1740, 360),
+              designFont(QStringLiteral("MS Sans Serif"), 13.5, true));
     cmdHomeLink = picture(picMain, "cmdHomeLink", QStringLiteral("home.gif"),
                           QStringLiteral("OrvPDF Home Page"), twips(7050, 300, 1125, 1125));
     cmdContactUs = picture(picMain, "cmdContactUs", QStringLiteral("contact.gif"),
@@ -253,9 +247,9 @@ void FrmMain::createControls()
 
     // The theme does not touch these: they keep their own colours, whatever
     // their containers get.
-    for (QWidget* w : std::initializer_list<QWidget*>{txtfilepath, txtfilepathOutput, txtAdjust,
-                                                      txtFrom, txtTo, cboPaperSize, Label3, Label8,
-                                                      lblCaption})
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{txtfilepath, txtfilepathOutput, txtAdjust, txtFrom, txtTo,
+                                         cboPaperSize, Label3, Label8, lblCaption})
         keepOwnColors(w);
     QPalette caption = lblCaption->palette();
     caption.setColor(QPalette::WindowText, CaptionColor);
@@ -325,11 +319,12 @@ bool FrmMain::eventFilter(QObject* watched, QEvent* event)
 {
     if ((watched == txtFrom || watched == txtTo) && event->type() == QEvent::KeyPress) {
         // Every character that typing produces passes the box's key handler
-        // first; a code set to 0 drops it.
+        // first; a code set to 0 drops it. X11 gives Tab and Delete the
+        // characters 9 and 127, but they type nothing: the box handles them.
         const QString text = static_cast<QKeyEvent*>(event)->text();
-        if (text.size() == 1) {
+        if (text.size() == 1 && text != QLatin1String("\t") && text != QLatin1String("\x7f")) {
             qint16 keyAscii = static_cast<qint16>(text.at(0).unicode());
-            skip([&] {
+            ignoreFailures([&] {
                 if (watched == txtFrom)
                     txtFrom_KeyPress(keyAscii);
                 else
@@ -370,14 +365,18 @@ QWidget* FrmMain::control(const char* name)
 void FrmMain::DoColorChange(const QString& sBackColor)
 {
     for (const ThemeTarget& target : backColorTargets())
-        skip([&] { setBackColor(control(target.control), target.slot, colorFromColorRef(sBackColor)); });
+        ignoreFailures([&] {
+            setBackColor(control(target.control), target.slot, colorFromColorRef(sBackColor));
+        });
 }
 
 void FrmMain::DoForeColorChange(const QString& sForeColor)
 {
     for (const ThemeTarget& target : foreColorTargets())
-        skip([&] { setForeColor(control(target.control), target.slot, colorFromColorRef(sForeColor)); });
-    skip([&] { SetImages(); });
+        ignoreFailures([&] {
+            setForeColor(control(target.control), target.slot, colorFromColorRef(sForeColor));
+        });
+    ignoreFailures([&] { SetImages(); });
 }
 
 void FrmMain::SetImages()
@@ -424,26 +423,26 @@ void FrmMain::Form_Load()
     DoForeColorChange(ThemeForeColor);
     // From here on a failing step is skipped and the next one runs.
     const StartupSettings& startup = m_context.startup;
-    skip([&] { txtfilepath->setText(QString()); });
-    skip([&] {
+    ignoreFailures([&] { txtfilepath->setText(QString()); });
+    ignoreFailures([&] {
         if (cboPaperSize->count() == 0)
             throw AppError(err::InvalidPropertyValue);
         cboPaperSize->setCurrentIndex(0);
     });
-    skip([&] { txtFrom->setText(startup.PageRange); });
+    ignoreFailures([&] { txtFrom->setText(startup.PageRange); });
     if (startup.ConvertPageFrom == 0) {
-        skip([&] { selectOption(chkAllPages); });
-        skip([&] { deselectOption(chkFromTo); });
-        skip([&] { lblFrom->setEnabled(false); });
-        skip([&] { txtFrom->setEnabled(false); });
+        ignoreFailures([&] { selectOption(chkAllPages); });
+        ignoreFailures([&] { deselectOption(chkFromTo); });
+        ignoreFailures([&] { lblFrom->setEnabled(false); });
+        ignoreFailures([&] { txtFrom->setEnabled(false); });
     } else {
-        skip([&] { deselectOption(chkAllPages); });
-        skip([&] { selectOption(chkFromTo); });
-        skip([&] { lblFrom->setEnabled(true); });
-        skip([&] { txtFrom->setEnabled(true); });
+        ignoreFailures([&] { deselectOption(chkAllPages); });
+        ignoreFailures([&] { selectOption(chkFromTo); });
+        ignoreFailures([&] { lblFrom->setEnabled(true); });
+        ignoreFailures([&] { txtFrom->setEnabled(true); });
     }
-    skip([&] { txtfilepathOutput->setText(QString()); });
-    skip([&] { setCheckValue(chkOpenDocEditing, startup.Launch != 0); });
+    ignoreFailures([&] { txtfilepathOutput->setText(QString()); });
+    ignoreFailures([&] { setCheckValue(chkOpenDocEditing, startup.Launch != 0); });
 }
 
 void FrmMain::Form_Activate()
@@ -452,21 +451,21 @@ void FrmMain::Form_Activate()
     // skipped.
     const StartupSettings& startup = m_context.startup;
     if (startup.ConvertPageFrom != 0) {
-        skip([&] { chkFromTo->setEnabled(true); });
-        skip([&] { selectOption(chkFromTo); });
-        skip([&] { deselectOption(chkAllPages); });
-        skip([&] { lblFrom->setEnabled(true); });
-        skip([&] { txtFrom->setEnabled(true); });
-        skip([&] { txtTo->setEnabled(true); });
+        ignoreFailures([&] { chkFromTo->setEnabled(true); });
+        ignoreFailures([&] { selectOption(chkFromTo); });
+        ignoreFailures([&] { deselectOption(chkAllPages); });
+        ignoreFailures([&] { lblFrom->setEnabled(true); });
+        ignoreFailures([&] { txtFrom->setEnabled(true); });
+        ignoreFailures([&] { txtTo->setEnabled(true); });
     } else {
-        skip([&] { selectOption(chkAllPages); });
-        skip([&] { chkFromTo->setEnabled(true); });
-        skip([&] { deselectOption(chkFromTo); });
-        skip([&] { lblFrom->setEnabled(false); });
-        skip([&] { txtFrom->setEnabled(false); });
-        skip([&] { txtTo->setEnabled(false); });
+        ignoreFailures([&] { selectOption(chkAllPages); });
+        ignoreFailures([&] { chkFromTo->setEnabled(true); });
+        ignoreFailures([&] { deselectOption(chkFromTo); });
+        ignoreFailures([&] { lblFrom->setEnabled(false); });
+        ignoreFailures([&] { txtFrom->setEnabled(false); });
+        ignoreFailures([&] { txtTo->setEnabled(false); });
     }
-    skip([&] { setCheckValue(chkOpenDocEditing, startup.Launch != 0); });
+    ignoreFailures([&] { setCheckValue(chkOpenDocEditing, startup.Launch != 0); });
 }
 
 QString FrmMain::exitQuestion()
@@ -500,7 +499,7 @@ void FrmMain::Form_QueryUnload(QCloseEvent* event)
 
 void FrmMain::Form_Unload()
 {
-    skip([&] { m_context.ender.EndProgram(); });
+    ignoreFailures([&] { m_context.ender.EndProgram(); });
 }
 
 void FrmMain::cmdExit_Click()
@@ -511,22 +510,23 @@ void FrmMain::cmdExit_Click()
     if (captureError([&] { answer = askExitQuestion(); }))
         return;
     if (answer == MessageAnswer::Yes)
-        skip([&] { m_context.ender.EndProgram(); });
+        ignoreFailures([&] { m_context.ender.EndProgram(); });
 }
 
 void FrmMain::cmdHelp_Click()
 {
-    skip([&] { m_context.shell.open(helpPageUrl(m_context.programFolder)); });
+    ignoreFailures(
+        [&] { m_context.shell.ShellOpen(helpPageUrl(m_context.programFolder).toString()); });
 }
 
 void FrmMain::cmdHomeLink_Click()
 {
-    skip([&] { m_context.shell.open(homePageUrl()); });
+    ignoreFailures([&] { m_context.shell.ShellOpen(homePageUrl().toString()); });
 }
 
 void FrmMain::cmdContactUs_Click()
 {
-    skip([&] { m_context.shell.open(feedbackPageUrl()); });
+    ignoreFailures([&] { m_context.shell.ShellOpen(feedbackPageUrl().toString()); });
 }
 
 } // namespace quillmer::ui

@@ -6,6 +6,7 @@
 #include "errors/errorhandler.h"
 #include "errors/services.h"
 #include "frontend/batchrun.h"
+#include "frontend/conversionsession.h"
 #include "jobs/filedialog.h"
 #include "jobs/jobhandlers.h"
 #include "jobs/joblist.h"
@@ -17,7 +18,6 @@
 
 #include <QString>
 #include <QWidget>
-
 #include <memory>
 
 class QCheckBox;
@@ -38,15 +38,15 @@ class LineControl;
 // parts of the program add their stores and services here.
 struct MainWindowContext
 {
-    QString programFolder;      // the program's folder, without a trailing '/'
-    StartupSettings& startup;   // read and assigned by the window's handlers
+    QString programFolder;    // the program's folder, without a trailing '/'
+    StartupSettings& startup; // read and assigned by the window's handlers
     MessageBoxService& messages;
     PointerService& pointer;
     ErrorHandler& errors;
-    ShellOpener& shell;
-    ProgramEnder& ender;
-    SettingsFile& settings;     // SETTINGS.INI, where the Browse buttons remember
-    FileDialogService& dialogs; // the open and save dialogs
+    DocumentShell& shell; // the help and web pages, the finished PDFs
+    ProgramExit& ender;
+    SettingsFile& settings;        // SETTINGS.INI, where the Browse buttons remember
+    FileDialogService& dialogs;    // the open and save dialogs
     ConversionServices conversion; // what the Convert button drives
 };
 
@@ -178,10 +178,7 @@ private:
     // The Convert button's batch run and the conversion it calls per job.
     std::unique_ptr<ConvertBoxes> m_convertBoxes;
     std::unique_ptr<JobStatusSink> m_jobStatus;
-    std::unique_ptr<DocumentShell> m_documentShell;
-    std::unique_ptr<ProgramExit> m_programExit;
-    std::unique_ptr<ConversionEngine> m_engine;
-    std::unique_ptr<BatchRun> m_batchRun;
+    std::unique_ptr<ConversionSession> m_conversion;
 };
 
 } // namespace quillmer::ui

@@ -9,20 +9,16 @@ void FrmMain::createConversion()
 {
     m_convertBoxes = std::make_unique<LineEditConvertBoxes>(txtFrom, txtTo, txtAdjust);
     m_jobStatus = std::make_unique<JobListStatus>(*m_jobList);
-    m_documentShell = std::make_unique<ShellDocument>(m_context.shell);
-    m_programExit = std::make_unique<EnderExit>(m_context.ender);
-    const ConversionServices& c = m_context.conversion;
-    m_engine = std::make_unique<ConversionEngine>(PipelineContext{
-        *this, *m_jobStatus, m_context.messages, m_context.errors, *m_documentShell,
-        *m_programExit, c.hosts, c.printers, c.runner, c.registry, c.version, c.scratch});
-    m_batchRun = std::make_unique<BatchRun>(
-        BatchRunContext{*m_convertBoxes, *m_pathBoxes, *m_jobList, *m_jobHandlers, *m_engine,
-                        m_context.messages, m_context.pointer, m_context.errors});
+    m_conversion = std::make_unique<ConversionSession>(
+        ConversionSessionContext{*this, *m_jobStatus, m_context.messages, m_context.errors,
+                                 m_context.shell, m_context.ender, m_context.conversion},
+        BatchRunControls{*m_convertBoxes, *m_pathBoxes, *m_jobList, *m_jobHandlers,
+                         m_context.pointer});
 }
 
 void FrmMain::cmdConvert_Click()
 {
-    m_batchRun->cmdConvert_Click();
+    m_conversion->batchRun().cmdConvert_Click();
 }
 
 } // namespace quillmer::ui

@@ -1,5 +1,6 @@
 // The main window's handlers for the job list, the Browse buttons and the
 // conversion options. Each hands over to the library that holds the rule.
+#include "errors/trap.h"
 #include "frontend/optionrules.h"
 #include "ui/frmmain.h"
 
@@ -10,20 +11,6 @@
 #include <QRadioButton>
 
 namespace quillmer::ui {
-
-namespace {
-
-// The page-range handlers ignore any failure inside them.
-template <class F>
-void ignoringFailures(F&& f) noexcept
-{
-    try {
-        f();
-    } catch (...) {
-    }
-}
-
-} // namespace
 
 void FrmMain::cmdSelectFile_Click()
 {
@@ -45,9 +32,10 @@ void FrmMain::cmdClearList_Click()
     m_jobHandlers->cmdClearList_Click();
 }
 
+// The page-range handlers ignore any failure inside them.
 void FrmMain::chkAllPages_Click()
 {
-    ignoringFailures([&] {
+    ignoreFailures([&] {
         m_context.startup.ConvertPageFrom = 0;
         lblFrom->setEnabled(false);
         txtFrom->setEnabled(false);
@@ -57,7 +45,7 @@ void FrmMain::chkAllPages_Click()
 
 void FrmMain::chkFromTo_Click()
 {
-    ignoringFailures([&] {
+    ignoreFailures([&] {
         txtFrom->setEnabled(true);
         txtTo->setEnabled(true);
     });
@@ -65,7 +53,7 @@ void FrmMain::chkFromTo_Click()
 
 void FrmMain::chkOpenDocEditing_Click()
 {
-    ignoringFailures([&] {
+    ignoreFailures([&] {
         m_context.startup.Launch =
             launchAfterClick(m_context.startup.Launch, chkOpenDocEditing->isChecked());
     });

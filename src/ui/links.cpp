@@ -4,9 +4,10 @@
 
 namespace quillmer::ui {
 
-bool DesktopShellOpener::open(const QUrl& target)
+void DesktopShell::ShellOpen(const QString& target)
 {
-    return QDesktopServices::openUrl(target);
+    // An absolute path becomes a file address; a web address stays as it is.
+    QDesktopServices::openUrl(QUrl::fromUserInput(target));
 }
 
 QUrl helpPageUrl(const QString& programFolder)

@@ -1,25 +1,17 @@
 #pragma once
 
+#include "errors/services.h"
+
 #include <QString>
 #include <QUrl>
 
 namespace quillmer::ui {
 
-// The desktop shell's "open": hands a document or an address to the user's
-// default program and does not wait for it. The result tells whether the
-// desktop took the request; callers may ignore it.
-class ShellOpener
-{
-public:
-    virtual ~ShellOpener() = default;
-    virtual bool open(const QUrl& target) = 0;
-};
-
 // QDesktopServices::openUrl, which runs the desktop's xdg-open; never a shell.
-class DesktopShellOpener : public ShellOpener
+class DesktopShell : public DocumentShell
 {
 public:
-    bool open(const QUrl& target) override;
+    void ShellOpen(const QString& target) override;
 };
 
 // The vendor's web site.

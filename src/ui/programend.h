@@ -1,18 +1,10 @@
 #pragma once
 
+#include "errors/services.h"
+
 #include <functional>
 
 namespace quillmer::ui {
-
-// Ends the program at once: no window event and no handler runs after it.
-// Callers return straight after the call, so a test's recording stand-in
-// leaves them in the state the real end would.
-class ProgramEnder
-{
-public:
-    virtual ~ProgramEnder() = default;
-    virtual void EndProgram() = 0;
-};
 
 // Flushes the C streams and ends the process with _exit(0). No destructor
 // and no event runs, and the X server drops the program's windows with its
@@ -22,7 +14,7 @@ public:
 // by beforeExit (and would die with the program anyway, by their
 // parent-death signal); a viewer opened through the desktop is detached by
 // xdg-open and belongs to the user.
-class ProcessEnder : public ProgramEnder
+class ProcessEnder : public ProgramExit
 {
 public:
     explicit ProcessEnder(std::function<void()> beforeExit = {})

@@ -18,6 +18,8 @@ MessageAnswer QtMessageBox::show(const QString& text, MessageIcon icon, MessageB
     const bool yesNo = buttons == MessageButtons::YesNo;
     QMessageBox box(qtIcon, ApplicationTitle, QString(text).replace(QLatin1String("\r\n"), QLatin1String("\n")),
                     yesNo ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok, m_parent);
+    // Texts are shown as they are, also when they look like markup.
+    box.setTextFormat(Qt::PlainText);
     box.setDefaultButton(yesNo ? QMessageBox::Yes : QMessageBox::Ok);
     const int answer = box.exec();
     if (!yesNo)

@@ -6,7 +6,7 @@ class QWidget;
 
 namespace quillmer::ui {
 
-// Modal QMessageBox captioned with ApplicationTitle.
+// Modal QMessageBox captioned with ApplicationTitle, its text plain text.
 class QtMessageBox : public MessageBoxService
 {
 public:

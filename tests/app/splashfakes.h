@@ -3,6 +3,7 @@
 #include "app/frmsplash.h"
 #include "errors/apperror.h"
 #include "platform/windowfinder.h"
+#include "support/fakes.h"
 
 #include <QMap>
 #include <QSet>
@@ -21,12 +22,20 @@ public:
         if (failShowingMain)
             throw AppError(err::Overflow);
     }
-    void EndProgram() override { ++ends; }
 
     int loads = 0;
     int mainShown = 0;
-    int ends = 0;
     bool failShowingMain = false;
+};
+
+// The splash window's services: fake boxes, a recording host and end.
+struct SplashRig
+{
+    FakeMessageBox box;
+    FakePointer pointer;
+    ErrorHandler errors{box, pointer};
+    RecordingHost host;
+    RecordingProgramExit ender;
 };
 
 // A desktop whose windows and faults the test sets; it records each call.

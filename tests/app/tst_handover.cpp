@@ -5,13 +5,13 @@
 #include "support/fakes.h"
 #include "support/files.h"
 #include "support/officeprocesses.h"
+#include "support/registrytext.h"
 #include "x11testwindows.h"
 
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
-#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -21,22 +21,12 @@ using test::X11TestWindows;
 
 namespace {
 
-struct Rig
+struct Rig : test::SplashRig
 {
-    test::FakeMessageBox box;
-    test::FakePointer pointer;
-    ErrorHandler errors{box, pointer};
-    test::RecordingHost host;
     platform::X11WindowFinder finder;
 };
 
 const QString program = QStringLiteral(QUILLMER_PROGRAM_DIR "/Quillmer");
-
-// The environment a process started with.
-QByteArrayList environmentOf(pid_t pid)
-{
-    return test::readFile(QStringLiteral("/proc/%1/environ").arg(pid)).split('\0');
-}
 
 // Real key presses (XTEST) to whichever window has the input focus.
 void pressKeys(const QStringList& keys)
@@ -66,13 +56,13 @@ private slots:
         const uint32_t sibling = windows.create(app::SiblingWindowTitle, true);
         windows.create(QStringLiteral("Some editor"));
         Rig rig;
-        app::FrmSplash splash(rig.host, rig.finder, rig.errors);
+        app::FrmSplash splash(rig.host, rig.ender, rig.finder, rig.errors);
         splash.Timer1_Timer();
         windows.sync();
         QVERIFY(windows.isViewable(sibling));
         QVERIFY(windows.isTopmostViewable(sibling));
         QCOMPARE(windows.inputFocus(), sibling);
-        QCOMPARE(rig.host.ends, 1);
+        QCOMPARE(rig.ender.calls, 1);
         QCOMPARE(rig.host.mainShown, 0);
         QVERIFY(rig.box.shown.isEmpty());
     }
@@ -83,14 +73,14 @@ private slots:
         const uint32_t tool = windows.create(app::ToolWindowTitle, true);
         const uint32_t sibling = windows.create(app::SiblingWindowTitle);
         Rig rig;
-        app::FrmSplash splash(rig.host, rig.finder, rig.errors);
+        app::FrmSplash splash(rig.host, rig.ender, rig.finder, rig.errors);
         splash.Timer1_Timer();
         windows.sync();
         QVERIFY(windows.isViewable(sibling));
         QVERIFY(windows.isViewable(tool));
         QVERIFY(windows.isTopmostViewable(tool));
         QCOMPARE(windows.inputFocus(), tool);
-        QCOMPARE(rig.host.ends, 1);
+        QCOMPARE(rig.ender.calls, 1);
     }
 
     void titlesWithoutTheFiveBlanksDoNotCount()
@@ -99,11 +89,11 @@ private slots:
         const uint32_t plain = windows.create(app::SiblingApplicationTitle, true);
         const uint32_t oneBlank = windows.create(QStringLiteral("Orv PDF "), true);
         Rig rig;
-        app::FrmSplash splash(rig.host, rig.finder, rig.errors);
+        app::FrmSplash splash(rig.host, rig.ender, rig.finder, rig.errors);
         splash.show();
         splash.Timer1_Timer();
         windows.sync();
-        QCOMPARE(rig.host.ends, 0);
+        QCOMPARE(rig.ender.calls, 0);
         QCOMPARE(rig.host.mainShown, 1);
         QVERIFY(!splash.isVisible());
         QVERIFY(!windows.isViewable(plain));
@@ -145,7 +135,8 @@ private slots:
         // display, so it can neither show a window nor take the focus.
         const pid_t pid = pid_t(quillmer.processId());
         QTRY_COMPARE_WITH_TIMEOUT(test::ourOfficeProcesses(pid).size(), 1, 30000);
-        const QByteArrayList environment = environmentOf(test::ourOfficeProcesses(pid).first());
+        const QByteArrayList environment =
+            test::environmentOf(test::ourOfficeProcesses(pid).first());
         QVERIFY(!environment.isEmpty());
         QVERIFY(!std::any_of(environment.begin(), environment.end(),
                              [](const QByteArray& v) { return v.startsWith("DISPLAY="); }));
@@ -172,11 +163,8 @@ private slots:
         QVERIFY(QFile::copy(program, folder.filePath("Quillmer")));
         QVERIFY(QFile::copy(QStringLiteral(QUILLMER_PROGRAM_DIR "/SETTINGS.INI"),
                             folder.filePath("SETTINGS.INI")));
-        QString registry =
-            QString::fromUtf8(test::readFile(QStringLiteral(QUILLMER_PROGRAM_DIR "/registry.reg")));
-        registry.replace(QRegularExpression("\"Path\"=\"[^\"]*\""),
-                         "\"Path\"=\"" + folder.filePath("office") + "/\"");
-        test::writeFile(folder.filePath("registry.reg"), registry.toUtf8());
+        test::writeFile(folder.filePath("registry.reg"),
+                        test::programRegistryWithOffice(folder.filePath("office")));
         test::writeScript(folder.filePath("office/soffice.bin"), "while :; do sleep 1; done\n");
 
         platform::X11WindowFinder finder;

@@ -1,7 +1,6 @@
+#include "app/frmsplash.h"
 #include "splashfakes.h"
 #include "support/fakes.h"
-
-#include "app/frmsplash.h"
 
 #include <QLabel>
 #include <QProgressBar>
@@ -12,16 +11,9 @@ using namespace quillmer;
 
 namespace {
 
-struct Rig
-{
-    test::FakeMessageBox box;
-    test::FakePointer pointer;
-    ErrorHandler errors{box, pointer};
-    test::RecordingHost host;
-};
+using Rig = test::SplashRig;
 
-template <typename T>
-T* child(QWidget& window, const char* name)
+template <typename T> T* child(QWidget& window, const char* name)
 {
     return window.findChild<T*>(QLatin1String(name));
 }
@@ -43,7 +35,7 @@ private slots:
     {
         Rig rig;
         platform::NullWindowFinder finder;
-        app::FrmSplash splash(rig.host, finder, rig.errors);
+        app::FrmSplash splash(rig.host, rig.ender, finder, rig.errors);
         QCOMPARE(splash.objectName(), QStringLiteral("frmSplash"));
         QCOMPARE(splash.windowTitle(), QStringLiteral("Ferrowind XL"));
         QCOMPARE(child<QLabel>(splash, "Label2")->text(), QStringLiteral("Excel to PDF Converter"));
@@ -54,7 +46,8 @@ private slots:
         QCOMPARE(bar->minimum(), 0);
         QCOMPARE(bar->maximum(), 100);
         QCOMPARE(bar->value(), 0);
-        const QList<QPair<const char*, int>> timers = {{"Timer1", 4000}, {"Timer2", 500}, {"Timer3", 100}};
+        const QList<QPair<const char*, int>> timers = {
+            {"Timer1", 4000}, {"Timer2", 500}, {"Timer3", 100}};
         for (const auto& [name, interval] : timers) {
             QCOMPARE(child<QTimer>(splash, name)->interval(), interval);
             QVERIFY(!child<QTimer>(splash, name)->isSingleShot());
@@ -76,7 +69,7 @@ private slots:
     {
         Rig rig;
         platform::NullWindowFinder finder;
-        app::FrmSplash splash(rig.host, finder, rig.errors);
+        app::FrmSplash splash(rig.host, rig.ender, finder, rig.errors);
         auto* bar = child<QProgressBar>(splash, "ProgressBar1");
         for (int tick = 1; tick <= 50; ++tick) {
             splash.Timer3_Timer();
@@ -94,7 +87,7 @@ private slots:
     {
         Rig rig;
         platform::NullWindowFinder finder;
-        app::FrmSplash splash(rig.host, finder, rig.errors);
+        app::FrmSplash splash(rig.host, rig.ender, finder, rig.errors);
         splash.show();
         const QString shortText = QStringLiteral("Please wait...");
         const QString longText = QStringLiteral("Please wait......Initializing Application");
@@ -116,12 +109,12 @@ private slots:
     {
         Rig rig;
         platform::NullWindowFinder finder;
-        app::FrmSplash splash(rig.host, finder, rig.errors);
+        app::FrmSplash splash(rig.host, rig.ender, finder, rig.errors);
         splash.show();
         QVERIFY(QTest::qWaitForWindowExposed(&splash));
         splash.Timer1_Timer();
         QCOMPARE(rig.host.mainShown, 1);
-        QCOMPARE(rig.host.ends, 0);
+        QCOMPARE(rig.ender.calls, 0);
         QVERIFY(!splash.isVisible());
         for (const char* name : {"Timer1", "Timer2", "Timer3"})
             QVERIFY(!child<QTimer>(splash, name)->isActive());
@@ -135,7 +128,7 @@ private slots:
         Rig rig;
         rig.host.failShowingMain = true; // error 6: a message, and "leave"
         platform::NullWindowFinder finder;
-        app::FrmSplash splash(rig.host, finder, rig.errors);
+        app::FrmSplash splash(rig.host, rig.ender, finder, rig.errors);
         splash.show();
         splash.Timer1_Timer();
         QCOMPARE(rig.box.texts(), QStringList{ErrorHandler::overflowMessage()});
@@ -150,7 +143,7 @@ private slots:
         finder.windows = {{app::SiblingWindowTitle, 7}, {app::ToolWindowTitle, 9}};
         finder.iconic = {7};
         finder.activationError = err::Overflow;
-        app::FrmSplash splash(rig.host, finder, rig.errors);
+        app::FrmSplash splash(rig.host, rig.ender, finder, rig.errors);
         splash.Timer1_Timer();
         QCOMPARE(finder.calls, (QStringList{
                                    QStringLiteral("find Orv PDF     "),
@@ -161,7 +154,7 @@ private slots:
                                    QStringLiteral("foreground 9"),
                                }));
         QCOMPARE(rig.box.texts(), QStringList{ErrorHandler::overflowMessage()});
-        QCOMPARE(rig.host.ends, 1);
+        QCOMPARE(rig.ender.calls, 1);
         QCOMPARE(rig.host.mainShown, 0);
     }
 
@@ -171,9 +164,9 @@ private slots:
         test::ScriptedFinder finder;
         finder.windows = {{app::SiblingWindowTitle, 7}};
         finder.failingLookups = {app::ToolWindowTitle};
-        app::FrmSplash splash(rig.host, finder, rig.errors);
+        app::FrmSplash splash(rig.host, rig.ender, finder, rig.errors);
         splash.Timer1_Timer();
-        QCOMPARE(rig.host.ends, 1);
+        QCOMPARE(rig.ender.calls, 1);
         QCOMPARE(rig.pointer.defaultCalls, 0); // nothing reached the error handler
         QVERIFY(rig.box.shown.isEmpty());
     }
@@ -183,11 +176,11 @@ private slots:
         Rig rig;
         test::ScriptedFinder finder;
         finder.failingLookups = {app::SiblingWindowTitle};
-        app::FrmSplash splash(rig.host, finder, rig.errors);
+        app::FrmSplash splash(rig.host, rig.ender, finder, rig.errors);
         splash.Timer1_Timer();
         QCOMPARE(rig.pointer.defaultCalls, 1); // reported; error 5 lets the tick go on
         QCOMPARE(rig.host.mainShown, 1);
-        QCOMPARE(rig.host.ends, 0);
+        QCOMPARE(rig.ender.calls, 0);
     }
 };
 

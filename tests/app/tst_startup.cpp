@@ -1,6 +1,7 @@
 #include "app/startup.h"
 #include "support/fakes.h"
 #include "support/files.h"
+#include "support/registrytext.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -12,9 +13,8 @@ using quillmer::test::writeFile;
 
 namespace {
 
-const QByteArray excelRegistry = "REGEDIT4\n\n"
-                                 "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Office\\12.0\\Excel\\InstallRoot]\n"
-                                 "\"Path\"=\"/usr/lib/libreoffice/program/\"\n";
+const QByteArray excelRegistry =
+    test::RegistryText().excel("12.0", "/usr/lib/libreoffice/program/").text();
 
 } // namespace
 
@@ -41,9 +41,9 @@ private slots:
         QTemporaryDir dir;
         writeFile(dir.filePath(QStringLiteral("SETTINGS.INI")), "[SETTINGS]\nOPENFILE=1\n");
         // A newer version than any the program knows does not count.
-        writeFile(dir.filePath(QStringLiteral("registry.reg")),
-              "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Office\\16.0\\Excel\\InstallRoot]\n"
-              "\"Path\"=\"/opt/office/\"\n");
+        test::RegistryText()
+            .excel("16.0", "/opt/office/")
+            .writeTo(dir.filePath(QStringLiteral("registry.reg")));
         test::FakeMessageBox box;
         test::FakePointer pointer;
         ErrorHandler errors(box, pointer);
@@ -80,13 +80,15 @@ private slots:
         ErrorHandler errors(box, pointer);
         SettingsFile settings(folder, box, errors);
         Registry registry(folder + QStringLiteral("/registry.reg"));
-        QVERIFY2(app::PassStartupChecks(settings, registry, box), qPrintable(box.texts().join('\n')));
+        QVERIFY2(app::PassStartupChecks(settings, registry, box),
+                 qPrintable(box.texts().join('\n')));
         QVERIFY(!withoutNuls(registry.ReadRegistryValue(platform::hkey::LocalMachine,
                                                         QStringLiteral("SOFTWARE\\GS"),
                                                         QStringLiteral("GSPath")))
                      .isEmpty());
-        QCOMPARE(registry.subkeyNames(platform::hkey::LocalMachine,
-                                      QStringLiteral("SYSTEM\\CurrentControlSet\\Control\\Print\\Printers")),
+        QCOMPARE(registry.subkeyNames(
+                     platform::hkey::LocalMachine,
+                     QStringLiteral("SYSTEM\\CurrentControlSet\\Control\\Print\\Printers")),
                  QStringList{QStringLiteral("Quillmer")});
     }
 };

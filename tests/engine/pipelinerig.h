@@ -10,8 +10,9 @@
 #include "support/enginefakes.h"
 #include "support/fakes.h"
 #include "support/files.h"
+#include "support/registrytext.h"
 
-#include <QProcess>
+#include <QDir>
 #include <QTemporaryDir>
 #include <deque>
 #include <functional>
@@ -22,52 +23,6 @@ using namespace quillmer::platform;
 
 using RecordingShell = quillmer::test::RecordingDocumentShell;
 using RecordingExit = quillmer::test::RecordingProgramExit;
-
-const QString ProgramRegistry = QStringLiteral(QUILLMER_PROGRAM_DIR "/registry.reg");
-
-inline QByteArray run(const QString& program, const QStringList& arguments, int* exitCode = nullptr)
-{
-    QProcess p;
-    p.start(program, arguments);
-    p.waitForFinished(-1);
-    if (exitCode)
-        *exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    return p.readAllStandardOutput();
-}
-
-// The job list as the window shows it, every status change noted.
-class RecordingJobs : public JobStatusSink
-{
-public:
-    void UpdateListViewStatus(qint16 row, const QString& status) noexcept override
-    {
-        changes << qMakePair(row, status);
-    }
-    QString rowText(qint16 row) const override
-    {
-        if (row < 1 || row > rowTexts.size())
-            throw AppError(err::SubscriptOutOfRange);
-        return rowTexts[row - 1];
-    }
-    QStringList statuses(qint16 row) const
-    {
-        QStringList out;
-        for (const auto& [r, s] : changes)
-            if (r == row)
-                out << s;
-        return out;
-    }
-
-    QStringList rowTexts;
-    QList<QPair<qint16, QString>> changes;
-};
-
-class ScriptedVersion : public VersionSource
-{
-public:
-    std::optional<VersionRecord> query() override { return record; }
-    std::optional<VersionRecord> record;
-};
 
 // The real runner, remembering each command line. It can check something
 // while a command runs or after it ended, and, as a fault, refuse to start
@@ -139,12 +94,12 @@ private:
 // A registry that names a Ghostscript path (none when null).
 inline QString registryWithGhostscript(const QString& folder, const std::optional<QString>& gsPath)
 {
-    const QString path = folder + "/pipeline.reg";
-    QByteArray text = "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\GS]\n";
+    RegistryText text;
     if (gsPath)
-        text += "\"GSPath\"=\"" + gsPath->toUtf8() + "\"\n";
-    writeFile(path, text);
-    return path;
+        text.ghostscript(*gsPath);
+    else
+        text.key("SOFTWARE\\GS");
+    return text.writeTo(folder + "/pipeline.reg");
 }
 
 inline QString programGhostscript()

@@ -1,6 +1,7 @@
 #include "engine/commandrunner.h"
 #include "engine/scratchfolder.h"
 #include "errors/apperror.h"
+#include "support/errornumber.h"
 #include "support/files.h"
 
 #include <QDir>
@@ -15,6 +16,7 @@
 
 using namespace quillmer;
 
+using quillmer::test::errorNumber;
 using quillmer::test::readFile;
 using quillmer::test::writeScript;
 
@@ -24,16 +26,6 @@ mode_t modeOf(const QString& path)
 {
     struct stat st;
     return ::lstat(QFile::encodeName(path).constData(), &st) == 0 ? (st.st_mode & 07777) : 0;
-}
-
-qint32 errorNumber(const std::function<void()>& f)
-{
-    try {
-        f();
-    } catch (const AppError& e) {
-        return e.number();
-    }
-    return 0;
 }
 
 } // namespace

@@ -1,15 +1,17 @@
 #include "engine/ghostscript.h"
 #include "support/files.h"
+#include "support/pdftools.h"
 
 #include <QDir>
 #include <QFile>
-#include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
 using namespace quillmer;
 
+using quillmer::test::pageSizes;
+using quillmer::test::pdfText;
 using quillmer::test::writeFile;
 
 namespace {
@@ -34,25 +36,6 @@ public:
 private:
     ProcessCommandRunner m_real;
 };
-
-QString pdfText(const QString& pdf)
-{
-    QProcess p;
-    p.start("pdftotext", {pdf, "-"});
-    p.waitForFinished(-1);
-    return QString::fromUtf8(p.readAllStandardOutput());
-}
-
-int pageCount(const QString& pdf)
-{
-    QProcess p;
-    p.start("pdfinfo", {pdf});
-    p.waitForFinished(-1);
-    for (const QByteArray& line : p.readAllStandardOutput().split('\n'))
-        if (line.startsWith("Pages:"))
-            return line.mid(6).trimmed().toInt();
-    return -1;
-}
 
 // Four pages, each showing its number in words.
 const char* const FourPages = R"(%!PS
@@ -154,7 +137,9 @@ private slots:
         QCOMPARE(runner.commands.size(), 2);
 
         // Replaced by a Ghostscript without it: asked again.
-        writeFile(older, QStringLiteral("#!/bin/sh\nexec %1 \"$@\"\n# a longer file\n").arg(m_gs).toUtf8());
+        writeFile(
+            older,
+            QStringLiteral("#!/bin/sh\nexec %1 \"$@\"\n# a longer file\n").arg(m_gs).toUtf8());
         QVERIFY(!gs.definesSetPdfWrite(older));
         QCOMPARE(runner.commands.size(), 3);
 
@@ -173,13 +158,15 @@ private slots:
         RecordingRunner runner;
         GhostscriptRuns gs(runner);
         const QString pdf = m_scratch + "/PdfFile.pdf";
-        QVERIFY(gs.run(GhostscriptRuns::firstRunCommand(m_gs, m_scratch, true, true), m_scratch, pdf));
+        QVERIFY(
+            gs.run(GhostscriptRuns::firstRunCommand(m_gs, m_scratch, true, true), m_scratch, pdf));
         QCOMPARE(runner.lastOutcome().exitCode, std::optional<int>(1));
         QVERIFY(!QFile::exists(pdf));
 
-        QVERIFY(gs.run(GhostscriptRuns::firstRunCommand(m_gs, m_scratch, true, false), m_scratch, pdf));
+        QVERIFY(
+            gs.run(GhostscriptRuns::firstRunCommand(m_gs, m_scratch, true, false), m_scratch, pdf));
         QVERIFY(runner.lastOutcome().succeeded());
-        QCOMPARE(pageCount(pdf), 4);
+        QCOMPARE(pageSizes(pdf).size(), 4);
         QCOMPARE(runner.folders.last(), m_scratch);
 
         // An older Ghostscript runs the design's text as it stands.
@@ -187,7 +174,7 @@ private slots:
         QVERIFY(gs.run(GhostscriptRuns::firstRunCommand(older, m_scratch, false, true), m_scratch,
                        m_scratch + "/PdfFiletemp.pdf"));
         QVERIFY(runner.lastOutcome().succeeded());
-        QCOMPARE(pageCount(m_scratch + "/PdfFiletemp.pdf"), 4);
+        QCOMPARE(pageSizes(m_scratch + "/PdfFiletemp.pdf").size(), 4);
     }
 
     void failedRunsRemoveTheirOutput()
@@ -220,7 +207,7 @@ private slots:
         QVERIFY(gs.run(GhostscriptRuns::secondRunCommand(m_gs, m_scratch, "2", "3", false),
                        m_scratch, m_scratch + "/PdfFile.pdf"));
         QVERIFY(runner.lastOutcome().succeeded());
-        QCOMPARE(pageCount(m_scratch + "/PdfFile.pdf"), 2);
+        QCOMPARE(pageSizes(m_scratch + "/PdfFile.pdf").size(), 2);
         const QString text = pdfText(m_scratch + "/PdfFile.pdf").simplified();
         QCOMPARE(text, QString("two three"));
     }
@@ -230,15 +217,23 @@ private slots:
         QTest::addColumn<QString>("first");
         QTest::addColumn<QString>("last");
         QTest::addColumn<bool>("empty");
-        QTest::newRow("inside") << "2" << "3" << false;
-        QTest::newRow("last page only") << "4" << "4" << false;
-        QTest::newRow("to past the end") << "4" << "9" << false;
-        QTest::newRow("from before page 1") << "0" << "2" << false;
-        QTest::newRow("from past the end") << "5" << "6" << true;
-        QTest::newRow("from after to") << "3" << "2" << true;
-        QTest::newRow("to before page 1") << "2" << "0" << true;
+        QTest::newRow("inside") << "2"
+                                << "3" << false;
+        QTest::newRow("last page only") << "4"
+                                        << "4" << false;
+        QTest::newRow("to past the end") << "4"
+                                         << "9" << false;
+        QTest::newRow("from before page 1") << "0"
+                                            << "2" << false;
+        QTest::newRow("from past the end") << "5"
+                                           << "6" << true;
+        QTest::newRow("from after to") << "3"
+                                       << "2" << true;
+        QTest::newRow("to before page 1") << "2"
+                                          << "0" << true;
         // Not whole numbers: Ghostscript refuses them itself.
-        QTest::newRow("fraction") << "1.5" << "2" << false;
+        QTest::newRow("fraction") << "1.5"
+                                  << "2" << false;
     }
     void emptyRanges()
     {

@@ -1,6 +1,8 @@
 #include "pipelinerig.h"
+#include "support/errornumber.h"
 #include "support/officeprocesses.h"
 #include "support/pdftools.h"
+#include "support/programs.h"
 
 #include <QDir>
 #include <QFile>
@@ -12,9 +14,11 @@ using quillmer::test::FakeMessageBox;
 using quillmer::test::FakePointer;
 using quillmer::test::pagePixels;
 using quillmer::test::pageSizes;
+using quillmer::test::pageTexts;
 using quillmer::test::samePage;
 
 using quillmer::test::corpus;
+using quillmer::test::ProgramRegistry;
 using quillmer::test::readFile;
 using quillmer::test::writeFile;
 
@@ -64,13 +68,10 @@ private slots:
         for (const auto& [failures, passed] : cases) {
             Rig rig;
             rig.hosts.failures = failures;
-            qint32 raised = 0;
-            try {
-                rig.convert(corpus("xls/poi_SampleSS.xls"), rig.target("out.pdf"));
-            } catch (const AppError& e) {
-                raised = e.number();
-            }
-            QCOMPARE(raised, passed);
+            QCOMPARE(test::errorNumber([&] {
+                         rig.convert(corpus("xls/poi_SampleSS.xls"), rig.target("out.pdf"));
+                     }),
+                     passed);
             QCOMPARE(rig.jobs.statuses(1), QStringList{JobStatus::Failed});
             QVERIFY(rig.messages.shown.isEmpty());
             QCOMPARE(rig.engine.host(), nullptr);
@@ -93,8 +94,8 @@ private slots:
     }
 
     // All pages over an existing target, then pages 2 to 3: exactly the
-    // workbook's own pages 2 and 3, cut by the second run from the whole
-    // print. Ghostscript 10 gets the replacement of .setpdfwrite, the
+    // workbook's own pages 2 and 3, with their text, cut by the second run
+    // from the whole print. Ghostscript 10 gets the replacement of .setpdfwrite, the
     // scratch folder is locked while Ghostscript runs, and nothing of the
     // range is left in it.
     void pageRangeHoldsTheWorkbooksOwnPages()
@@ -131,6 +132,10 @@ private slots:
         QVERIFY(samePage(pagePixels(range, 1, render), pagePixels(all, 2, render)));
         QVERIFY(samePage(pagePixels(range, 2, render), pagePixels(all, 3, render)));
         QVERIFY(!samePage(pagePixels(range, 1, render), pagePixels(all, 1, render)));
+        // And the text of exactly those pages.
+        const QStringList allText = pageTexts(all);
+        QVERIFY(!allText.value(1).isEmpty() && !allText.value(2).isEmpty());
+        QCOMPARE(pageTexts(range), allText.mid(1, 2));
 
         const QStringList runs = rig.runner.commands.filter("-sDEVICE=pdfwrite");
         QCOMPARE(runs.size(), 3);
@@ -188,12 +193,10 @@ private slots:
         QVERIFY(QDir().mkpath(folder));
         const QString target = folder + "/out.pdf";
         writeFile(target, "the old PDF");
-        int code = 0;
-        run("chattr", {"+i", folder}, &code);
-        if (code != 0)
+        if (!test::runProgram("chattr", {"+i", folder}).succeeded)
             QSKIP("chattr is not supported on this file system");
         rig.convert(corpus("xls/poi_SampleSS.xls"), target);
-        run("chattr", {"-i", folder});
+        test::runProgram("chattr", {"-i", folder});
         QCOMPARE(rig.jobs.statuses(1), QStringList{JobStatus::Failed});
         QVERIFY(rig.messages.shown.isEmpty());
         QCOMPARE(rig.pointer.defaultCalls, 1); // HandleError ran

@@ -1,76 +1,50 @@
 #include "engine/printstep.h"
 #include "errors/apperror.h"
 #include "platform/libreofficehost.h"
+#include "support/errornumber.h"
 #include "support/files.h"
+#include "support/pdftools.h"
+#include "support/registrytext.h"
 
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
-#include <QProcess>
 #include <QRegularExpression>
 #include <QSizeF>
 #include <QTemporaryDir>
 #include <QTest>
+#include <algorithm>
 #include <signal.h>
 
 using namespace quillmer;
 using namespace quillmer::platform;
 
 using quillmer::test::corpus;
+using quillmer::test::errorNumber;
+using quillmer::test::pageSizes;
+using quillmer::test::pageTexts;
+using quillmer::test::pdfText;
 using quillmer::test::readFile;
 
 namespace {
 
 QByteArray run(const QString& program, const QStringList& arguments)
 {
-    QProcess p;
-    p.start(program, arguments);
-    p.waitForFinished(-1);
-    return p.readAllStandardOutput();
-}
-
-QList<QSizeF> pageSizes(const QString& pdf)
-{
-    QList<QSizeF> sizes;
-    static const QRegularExpression line(R"(Page\s+\d+ size:\s+([\d.]+) x ([\d.]+) pts)");
-    static const QRegularExpression pagesLine(R"(Pages:\s+(\d+))");
-    const QString pages = pagesLine.match(QString::fromUtf8(run("pdfinfo", {pdf}))).captured(1);
-    if (pages.isEmpty())
-        return sizes;
-    const QString info = QString::fromUtf8(run("pdfinfo", {"-f", "1", "-l", pages, pdf}));
-    for (auto m = line.globalMatch(info); m.hasNext();) {
-        const auto match = m.next();
-        sizes << QSizeF(match.captured(1).toDouble(), match.captured(2).toDouble());
-    }
-    return sizes;
+    return test::runProgram(program, arguments).output;
 }
 
 // Dark pixels of one page rendered in grey at 50 dots per inch.
 int darkPixels(const QString& pdf, int page, const QString& folder)
 {
-    const QString prefix = folder + QStringLiteral("/render");
-    run("pdftoppm", {"-gray", "-r", "50", "-f", QString::number(page), "-l", QString::number(page),
-                     "-singlefile", pdf, prefix});
-    const QByteArray pgm = readFile(prefix + ".pgm");
-    // "P5\n<w> <h>\n255\n" then one byte per pixel.
-    const QList<QByteArray> head = pgm.left(64).split('\n');
-    if (head.size() < 4 || head[0] != "P5")
+    const QByteArray pixels = test::pagePixels(pdf, page, folder, 50);
+    if (pixels.isEmpty())
         return -1;
-    const qsizetype start = head[0].size() + head[1].size() + head[2].size() + 3;
-    int dark = 0;
-    for (qsizetype i = start; i < pgm.size(); ++i)
-        dark += quint8(pgm[i]) < 128;
-    return dark;
+    return int(std::count_if(pixels.begin(), pixels.end(), [](char c) { return quint8(c) < 128; }));
 }
 
-QString pdfText(const QString& pdf)
-{
-    return QString::fromUtf8(run("pdftotext", {"-layout", pdf, "-"}));
-}
-
-// The real printers, keeping a copy of each PDF spool: the spool still has
-// the text layer that the PostScript round trip loses, so the tests can
-// read what was printed.
+// The real printers, keeping a copy of each PDF spool: the spool is the
+// office's own PDF export of the workbook with the page set-up applied, the
+// reference the printed PDFs are compared with.
 class SpoolKeepingPrinters : public InstalledPrinters
 {
 public:
@@ -92,25 +66,23 @@ private:
     QString m_keep;
 };
 
-qint32 errorNumber(const std::function<void()>& f)
+// A flat OpenDocument spreadsheet around these tables.
+QByteArray spreadsheet(const char* tables)
 {
-    try {
-        f();
-    } catch (const AppError& e) {
-        return e.number();
-    }
-    return 0;
-}
-
-// Two sheets that share the default page style; the first has a print
-// range A1:A1 and text outside it.
-const char* const SharedStyleWorkbook = R"(<?xml version="1.0" encoding="UTF-8"?>
+    return QByteArray(R"(<?xml version="1.0" encoding="UTF-8"?>
 <office:document xmlns:office="urn:oasis:names:tc:opendocument:xmlns:office:1.0"
  xmlns:table="urn:oasis:names:tc:opendocument:xmlns:table:1.0"
  xmlns:text="urn:oasis:names:tc:opendocument:xmlns:text:1.0" office:version="1.2"
  office:mimetype="application/vnd.oasis.opendocument.spreadsheet">
  <office:body><office:spreadsheet>
-  <table:table table:name="First" table:print-ranges="First.A1:First.A1">
+)") + tables +
+           " </office:spreadsheet></office:body>\n</office:document>\n";
+}
+
+// Two sheets that share the default page style; the first has a print
+// range A1:A1 and text outside it.
+const char* const SharedStyleWorkbook =
+    R"(  <table:table table:name="First" table:print-ranges="First.A1:First.A1">
    <table:table-row><table:table-cell><text:p>inside</text:p></table:table-cell></table:table-row>
    <table:table-row table:number-rows-repeated="30"><table:table-cell/></table:table-row>
    <table:table-row><table:table-cell table:number-columns-repeated="2"/><table:table-cell><text:p>outside the stored print area, well outside</text:p></table:table-cell></table:table-row>
@@ -118,8 +90,13 @@ const char* const SharedStyleWorkbook = R"(<?xml version="1.0" encoding="UTF-8"?
   <table:table table:name="Second">
    <table:table-row><table:table-cell><text:p>second sheet</text:p></table:table-cell></table:table-row>
   </table:table>
- </office:spreadsheet></office:body>
-</office:document>
+)";
+
+// Vietnamese, with its marks both precomposed and as combining characters.
+const char* const VietnameseWorkbook = R"(  <table:table table:name="Trang">
+   <table:table-row><table:table-cell><text:p>Tiếng Việt: Đường phố Hà Nội, người ở đây rất thân thiện.</text:p></table:table-cell></table:table-row>
+   <table:table-row><table:table-cell><text:p>Tiếng Việt có dấu hỏi, ngã</text:p></table:table-cell></table:table-row>
+  </table:table>
 )";
 
 } // namespace
@@ -134,9 +111,8 @@ class TestPrintStep : public QObject
     int m_count = 0;
 
     QString scratch() const { return m_dir.filePath("scratch"); }
-    // The text of the last print, from its spool.
+    // The office's own export of the last print.
     QString spool() const { return m_dir.filePath("spool.pdf"); }
-    QString printedText() const { return pdfText(spool()); }
 
     // Page set-up and print of the workbook's first sheet with these
     // options, then the PostScript made into a PDF; the PDF's path.
@@ -156,14 +132,15 @@ class TestPrintStep : public QObject
         return pdf;
     }
 
-    QString sharedStyleWorkbook()
+    QString writtenWorkbook(const QString& name, const char* content)
     {
-        const QString path = m_dir.filePath("shared.fods");
+        const QString path = m_dir.filePath(name);
         QFile f(path);
         f.open(QIODevice::WriteOnly);
-        f.write(SharedStyleWorkbook);
+        f.write(spreadsheet(content));
         return path;
     }
+    QString sharedStyleWorkbook() { return writtenWorkbook("shared.fods", SharedStyleWorkbook); }
 
 private slots:
     void initTestCase()
@@ -171,7 +148,7 @@ private slots:
         QVERIFY(QDir().mkpath(scratch()));
         // The program folder's own registry: LibreOffice, Ghostscript and
         // the "Quillmer" queue as the build found them.
-        const QString registry = QStringLiteral(QUILLMER_PROGRAM_DIR "/registry.reg");
+        const QString registry = test::ProgramRegistry;
         m_host = std::make_unique<LibreOfficeHost>(
             LibreOfficeHost::programFolderFromRegistry(RegistryFile::load(registry)),
             std::make_shared<SpoolKeepingPrinters>(registry, spool()));
@@ -221,10 +198,16 @@ private slots:
     {
         ConversionOptions options;
         options.landscape = true;
-        const QList<QSizeF> sizes = pageSizes(convert(corpus("xls/poi_SampleSS.xls"), options));
+        const QString pdf = convert(corpus("xls/poi_SampleSS.xls"), options);
+        const QList<QSizeF> sizes = pageSizes(pdf);
         QCOMPARE(sizes.size(), 2);
         QVERIFY(sizes[0].width() > sizes[0].height());
         QVERIFY(sizes[1].width() < sizes[1].height());
+        // Upright as the office laid it out: no page turned by a quarter.
+        QVERIFY(!run("pdfinfo", {"-f", "1", "-l", "2", pdf}).contains(" rot:   90"));
+        const QStringList text = pageTexts(pdf);
+        QVERIFY(!text.value(0).isEmpty());
+        QCOMPARE(text, pageTexts(spool()));
     }
 
     void zoomHalvesThePages()
@@ -245,7 +228,8 @@ private slots:
         int dark[3];
         for (int value : {0, 1, 2}) {
             options.showGridlines = value;
-            dark[value] = darkPixels(convert(corpus("xls/poi_SampleSS.xls"), options), 1, m_dir.path());
+            dark[value] =
+                darkPixels(convert(corpus("xls/poi_SampleSS.xls"), options), 1, m_dir.path());
         }
         QVERIFY(dark[0] > 0);
         QVERIFY2(dark[1] > dark[0] + 100,
@@ -266,8 +250,9 @@ private slots:
         QString firstPage[3];
         for (int value : {0, 1, 2}) {
             options.showHeaders = value;
-            dark[value] = darkPixels(convert(corpus("xls/poi_SampleSS.xls"), options), 1, m_dir.path());
-            firstPage[value] = printedText().section(u'\f', 0, 0);
+            const QString pdf = convert(corpus("xls/poi_SampleSS.xls"), options);
+            dark[value] = darkPixels(pdf, 1, m_dir.path());
+            firstPage[value] = pdfText(pdf).section(u'\f', 0, 0);
         }
         QVERIFY2(firstPage[1].contains(columns) && firstPage[1].contains(row2),
                  qPrintable(firstPage[1]));
@@ -292,14 +277,15 @@ private slots:
         run("gs", {"-q", "-dSAFER", "-dNOPAUSE", "-dBATCH", "-sDEVICE=pdfwrite",
                    "-sOutputFile=" + plain, ps});
         const int stored = darkPixels(plain, 1, m_dir.path());
-        QVERIFY(printedText().contains("inside"));
-        QVERIFY(!printedText().contains("outside"));
+        QVERIFY(pdfText(plain).contains("inside"));
+        QVERIFY(!pdfText(plain).contains("outside"));
 
         ConversionOptions options;
         options.showGridlines = 0;
-        const int cleared = darkPixels(convert(workbook, options), 1, m_dir.path());
-        QVERIFY(printedText().section(u'\f', 0, 0).contains("outside the stored print area"));
-        QVERIFY(printedText().contains("second sheet"));
+        const QString pdf = convert(workbook, options);
+        const int cleared = darkPixels(pdf, 1, m_dir.path());
+        QVERIFY(pdfText(pdf).section(u'\f', 0, 0).contains("outside the stored print area"));
+        QVERIFY(pdfText(pdf).contains("second sheet"));
         QVERIFY(stored > 0);
         QVERIFY2(cleared > stored + 40,
                  qPrintable(QStringLiteral("%1 / %2").arg(cleared).arg(stored)));
@@ -368,31 +354,50 @@ private slots:
             QStringList{"book.xls"});
     }
 
-    // Latin, Cyrillic, Arabic and CJK text print in real, embedded fonts (the set-up
-    // installs them), never in substitutes drawn as Type 3 shapes.
-    void scriptsRenderWithRealFonts()
+    // Every script keeps its text, page by page as in the office's own
+    // export, in real embedded fonts (the set-up installs them), never in
+    // substitutes drawn as Type 3 shapes.
+    void scriptsKeepTheirText_data()
     {
-        const QString unicode = convert(corpus("xls/edr_TestUnicodeChars.xls"), ConversionOptions());
-        QString text = printedText();
-        const QString chinese = convert(corpus("xls/poi_chinese-provinces.xls"), ConversionOptions());
-        text += printedText();
-        auto has = [&](char16_t from, char16_t to) {
-            return std::any_of(text.begin(), text.end(),
-                               [&](QChar c) { return c >= from && c <= to; });
-        };
-        QVERIFY(has(u'A', u'z'));
-        QVERIFY(has(0x0400, 0x04FF)); // Cyrillic
-        QVERIFY(has(0x0600, 0x06FF)); // Arabic
-        QVERIFY(has(0x4E00, 0x9FFF)); // CJK
-        for (const QString& pdf : {unicode, chinese}) {
-            const QList<QByteArray> rows = run("pdffonts", {pdf}).split('\n').mid(2);
-            QVERIFY(!rows.isEmpty());
-            for (const QByteArray& row : rows)
-                QVERIFY2(row.isEmpty() || (row.contains(" yes ") && !row.contains("Type 3")),
-                         row.constData());
-        }
-        QVERIFY(run("pdffonts", {unicode}).contains("DejaVuSans"));
-        QVERIFY(run("pdffonts", {chinese}).contains("CJK"));
+        QTest::addColumn<QString>("workbook");
+        QTest::addColumn<QList<char16_t>>("range");
+        QTest::addColumn<QByteArray>("font");
+        QTest::newRow("Latin") << corpus("xls/poi_SampleSS.xls") << QList<char16_t>{u'A', u'z'}
+                               << QByteArray("NotoSans");
+        QTest::newRow("Cyrillic") << corpus("xls/edr_TestUnicodeChars.xls")
+                                  << QList<char16_t>{0x0400, 0x04FF} << QByteArray("DejaVuSans");
+        QTest::newRow("Arabic") << corpus("xls/edr_TestUnicodeChars.xls")
+                                << QList<char16_t>{0x0600, 0x06FF} << QByteArray("DejaVuSans");
+        QTest::newRow("CJK") << corpus("xls/poi_chinese-provinces.xls")
+                             << QList<char16_t>{0x4E00, 0x9FFF} << QByteArray("CJK");
+        QTest::newRow("Vietnamese")
+            << QString() << QList<char16_t>{0x1EA0, 0x1EF9} << QByteArray("Liberation");
+    }
+    void scriptsKeepTheirText()
+    {
+        QFETCH(QString, workbook);
+        QFETCH(QList<char16_t>, range);
+        QFETCH(QByteArray, font);
+        if (workbook.isEmpty())
+            workbook = writtenWorkbook("vietnamese.fods", VietnameseWorkbook);
+        const QString pdf = convert(workbook, ConversionOptions());
+        const QStringList text = pageTexts(pdf);
+        QEXPECT_FAIL("Vietnamese",
+                     "Ghostscript 10.0's pdfwrite writes no Unicode for a glyph that stands "
+                     "for a letter and its combining mark, and drops one period",
+                     Continue);
+        QCOMPARE(text, pageTexts(spool()));
+        const QString all = text.join(u' ');
+        QVERIFY2(std::any_of(all.begin(), all.end(),
+                             [&](QChar c) { return c >= range[0] && c <= range[1]; }),
+                 qPrintable(all.left(200)));
+        const QByteArray fonts = run("pdffonts", {pdf});
+        const QList<QByteArray> rows = fonts.split('\n').mid(2);
+        QVERIFY(!rows.isEmpty());
+        for (const QByteArray& row : rows)
+            QVERIFY2(row.isEmpty() || (row.contains(" yes ") && !row.contains("Type 3")),
+                     row.constData());
+        QVERIFY2(fonts.contains(font), fonts.constData());
     }
 
     void cleanupTestCase()

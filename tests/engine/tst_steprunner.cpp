@@ -1,4 +1,5 @@
 #include "engine/steprunner.h"
+#include "support/errornumber.h"
 
 #include <QTest>
 
@@ -101,15 +102,12 @@ private slots:
     {
         Procedure p;
         p.failAt = 1;
-        qint32 caught = 0;
-        try {
-            RunNumberedSteps(p.steps(), [](const AppError&) -> bool {
-                throw AppError(err::ObjectNotSet);
-            });
-        } catch (const AppError& e) {
-            caught = e.number();
-        }
-        QCOMPARE(caught, err::ObjectNotSet);
+        QCOMPARE(quillmer::test::errorNumber([&] {
+                     RunNumberedSteps(p.steps(), [](const AppError&) -> bool {
+                         throw AppError(err::ObjectNotSet);
+                     });
+                 }),
+                 err::ObjectNotSet);
         QCOMPARE(p.ran, QList<int>{1});
     }
 };

@@ -127,6 +127,17 @@ void TestErrorHandler::trapGoesOnOrLeaves()
     QCOMPARE(box.shown.size(), 1);
     trap.stepAlways([&] { ++ran; });
     QCOMPARE(ran, 2);
+
+    // A trap that also puts a pointer back after a failure, whatever the answer.
+    FakePointer window;
+    window.setBusy();
+    Trap resetting(handler, QStringLiteral("test"), window);
+    QVERIFY(resetting.step([] {}));
+    QVERIFY(window.busy);
+    QVERIFY(!resetting.step([&] { throw AppError(err::ObjectNotSet); }));
+    QVERIFY(!window.busy);
+
+    ignoreFailures([] { throw std::runtime_error("skipped"); });
 }
 
 void TestErrorHandler::trapTurnsExceptionsIntoErrors()

@@ -1,6 +1,8 @@
 #include "convertboxes.h"
 #include "frontend/batchrun.h"
+#include "support/errornumber.h"
 #include "support/fakes.h"
+#include "support/pathboxes.h"
 
 #include <QTest>
 
@@ -58,17 +60,11 @@ struct Rig
     quillmer::test::FakePointer pointer;
     ErrorHandler errors{messages, pointer};
     JobList list;
-    struct : PathBoxes
-    {
-        QString source, target;
-        QString sourceText() const override { return source; }
-        void setSourceText(const QString& t) override { source = t; }
-        QString targetText() const override { return target; }
-        void setTargetText(const QString& t) override { target = t; }
-    } paths;
+    test::PathBoxesInMemory paths;
     JobHandlers handlers{list, paths, messages, errors};
     RecordingConverter converter{list};
-    BatchRun run{BatchRunContext{boxes, paths, list, handlers, converter, messages, pointer, errors}};
+    BatchRun run{
+        BatchRunContext{boxes, paths, list, handlers, converter, messages, pointer, errors}};
 
     QStringList statuses() const
     {
@@ -96,16 +92,42 @@ private slots:
         QTest::addColumn<QString>("message");
         QTest::addColumn<int>("box");
         const int from = int(Box::From), to = int(Box::To), adjust = int(Box::Adjust);
-        QTest::newRow("from empty") << "" << "2" << "100" << BatchRun::fromMessage() << from;
-        QTest::newRow("from 1-3") << "1-3" << "2" << "100" << BatchRun::fromMessage() << from;
-        QTest::newRow("to letters") << "1" << "5a" << "100" << BatchRun::toMessage() << to;
-        QTest::newRow("scale letters") << "1" << "2" << "abc" << BatchRun::adjustMessage() << adjust;
-        QTest::newRow("scale blanks") << "1" << "2" << "   " << BatchRun::adjustMessage() << adjust;
-        QTest::newRow("scale empty") << "1" << "2" << "" << BatchRun::adjustMessage() << adjust;
-        QTest::newRow("scale 9") << "1" << "2" << "9" << BatchRun::rangeMessage() << adjust;
-        QTest::newRow("scale 9.5") << "1" << "2" << "9.5" << BatchRun::rangeMessage() << adjust;
-        QTest::newRow("scale 401") << "1" << "2" << "401" << BatchRun::rangeMessage() << adjust;
-        QTest::newRow("scale -50") << "1" << "2" << "-50" << BatchRun::rangeMessage() << adjust;
+        QTest::newRow("from empty") << ""
+                                    << "2"
+                                    << "100" << BatchRun::fromMessage() << from;
+        QTest::newRow("from 1-3") << "1-3"
+                                  << "2"
+                                  << "100" << BatchRun::fromMessage() << from;
+        QTest::newRow("to letters") << "1"
+                                    << "5a"
+                                    << "100" << BatchRun::toMessage() << to;
+        QTest::newRow("to nan") << "1"
+                                << "nan"
+                                << "100" << BatchRun::toMessage() << to;
+        QTest::newRow("scale letters") << "1"
+                                       << "2"
+                                       << "abc" << BatchRun::adjustMessage() << adjust;
+        QTest::newRow("scale blanks") << "1"
+                                      << "2"
+                                      << "   " << BatchRun::adjustMessage() << adjust;
+        QTest::newRow("scale empty") << "1"
+                                     << "2"
+                                     << "" << BatchRun::adjustMessage() << adjust;
+        QTest::newRow("scale inf") << "1"
+                                   << "2"
+                                   << "inf" << BatchRun::adjustMessage() << adjust;
+        QTest::newRow("scale 9") << "1"
+                                 << "2"
+                                 << "9" << BatchRun::rangeMessage() << adjust;
+        QTest::newRow("scale 9.5") << "1"
+                                   << "2"
+                                   << "9.5" << BatchRun::rangeMessage() << adjust;
+        QTest::newRow("scale 401") << "1"
+                                   << "2"
+                                   << "401" << BatchRun::rangeMessage() << adjust;
+        QTest::newRow("scale -50") << "1"
+                                   << "2"
+                                   << "-50" << BatchRun::rangeMessage() << adjust;
     }
     void checks()
     {
@@ -290,13 +312,7 @@ private slots:
         status.UpdateListViewStatus(5, JobStatus::Failed); // ignored
         QCOMPARE(list.job(1).status, JobStatus::Failed);
         for (qint16 row : {qint16(0), qint16(2)}) {
-            qint32 number = 0;
-            try {
-                status.rowText(row);
-            } catch (const AppError& e) {
-                number = e.number();
-            }
-            QCOMPARE(number, err::SubscriptOutOfRange);
+            QCOMPARE(test::errorNumber([&] { status.rowText(row); }), err::SubscriptOutOfRange);
         }
     }
 };

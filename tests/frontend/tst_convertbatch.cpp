@@ -1,19 +1,19 @@
 // The whole road, from the Convert button to the PDFs, on real LibreOffice
 // and real Ghostscript.
 #include "convertboxes.h"
-#include "engine/pipeline.h"
-#include "frontend/batchrun.h"
+#include "frontend/conversionsession.h"
 #include "platform/spareoffice.h"
 #include "support/enginefakes.h"
 #include "support/fakes.h"
 #include "support/files.h"
 #include "support/officeprocesses.h"
+#include "support/pathboxes.h"
 #include "support/pdftools.h"
+#include "support/registrytext.h"
 
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
-#include <QRegularExpression>
 #include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
@@ -30,7 +30,7 @@ using RecordingExit = quillmer::test::RecordingProgramExit;
 
 namespace {
 
-const QString ProgramRegistry = QStringLiteral(QUILLMER_PROGRAM_DIR "/registry.reg");
+using quillmer::test::ProgramRegistry;
 
 QByteArray checksum(const QString& path)
 {
@@ -54,13 +54,38 @@ struct NotedHosts : platform::SpreadsheetHostFactory
     QList<pid_t> offices;
 };
 
-struct PathBoxesInMemory : PathBoxes
+// The batch run of the Convert button on the program's real services, the
+// dialogs, shell and exit recorded.
+struct BatchRig
 {
-    QString source, target;
-    QString sourceText() const override { return source; }
-    void setSourceText(const QString& t) override { source = t; }
-    QString targetText() const override { return target; }
-    void setTargetText(const QString& t) override { target = t; }
+    BatchRig(const QString& registryPath, const QString& scratchFolder)
+        : hosts(registryPath), printers(registryPath), registry(registryPath),
+          scratch(scratchFolder)
+    {
+    }
+
+    FixedConversionOptions options;
+    JobList list;
+    JobListStatus status{list};
+    test::FakeMessageBox messages;
+    test::FakePointer pointer;
+    ErrorHandler errors{messages, pointer};
+    RecordingShell shell;
+    RecordingExit exit;
+    NotedHosts hosts;
+    platform::RegistryPrinters printers;
+    ProcessCommandRunner runner;
+    Registry registry;
+    NoWindowsVersion version;
+    ScratchFolder scratch;
+    test::Boxes boxes;
+    test::PathBoxesInMemory paths;
+    JobHandlers handlers{list, paths, messages, errors};
+    ConversionSession session{
+        ConversionSessionContext{
+            options, status, messages, errors, shell, exit,
+            ConversionServices{hosts, printers, runner, registry, version, scratch}},
+        BatchRunControls{boxes, paths, list, handlers, pointer}};
 };
 
 } // namespace
@@ -80,59 +105,38 @@ private slots:
     void threeJobs()
     {
         QTemporaryDir dir;
-        FixedConversionOptions options;
-        options.options().paperSize = "Letter";
-        options.options().landscape = true;
-        options.options().openAfterConversion = 1;
-        JobList list;
-        JobListStatus status(list);
-        test::FakeMessageBox messages;
-        test::FakePointer pointer;
-        ErrorHandler errors(messages, pointer);
-        RecordingShell shell;
-        RecordingExit exit;
-        NotedHosts hosts(ProgramRegistry);
-        hosts.spares.prepare();
-        const pid_t killed = hosts.spares.waitForSpare(std::chrono::minutes(1));
+        BatchRig rig(ProgramRegistry, dir.filePath("cache"));
+        rig.options.options().paperSize = "Letter";
+        rig.options.options().landscape = true;
+        rig.options.options().openAfterConversion = 1;
+        rig.hosts.spares.prepare();
+        const pid_t killed = rig.hosts.spares.waitForSpare(std::chrono::minutes(1));
         QVERIFY(killed > 0);
         ::kill(killed, SIGKILL);
-        platform::RegistryPrinters printers(ProgramRegistry);
-        ProcessCommandRunner runner;
-        Registry registry(ProgramRegistry);
-        NoWindowsVersion version;
-        ScratchFolder scratch(dir.filePath("cache"));
-        ConversionEngine engine(PipelineContext{options, status, messages, errors, shell, exit,
-                                                hosts, printers, runner, registry, version,
-                                                scratch});
-        test::Boxes boxes;
-        PathBoxesInMemory paths;
-        JobHandlers handlers(list, paths, messages, errors);
-        BatchRun run(
-            BatchRunContext{boxes, paths, list, handlers, engine, messages, pointer, errors});
 
         const QString bad = corpus("bad/edr_TestFail_Binary.xls");
         const QByteArray badBefore = checksum(bad);
         const QStringList targets{dir.filePath("sample.pdf"), dir.filePath("broken.pdf"),
                                   dir.filePath("unicode.pdf")};
-        list.append(corpus("xls/poi_SampleSS.xls"), targets[0]);
-        list.append(bad, targets[1]);
+        rig.list.append(corpus("xls/poi_SampleSS.xls"), targets[0]);
+        rig.list.append(bad, targets[1]);
         // The third waits in the path boxes.
-        paths.source = corpus("xls/edr_TestUnicodeChars.xls");
-        paths.target = targets[2];
+        rig.paths.source = corpus("xls/edr_TestUnicodeChars.xls");
+        rig.paths.target = targets[2];
 
-        run.cmdConvert_Click();
+        rig.session.batchRun().cmdConvert_Click();
 
-        QCOMPARE(list.count(), qint16(3));
-        QCOMPARE(list.job(1).status, JobStatus::Completed);
-        QCOMPARE(list.job(2).status, JobStatus::Failed);
-        QCOMPARE(list.job(3).status, JobStatus::Completed);
-        QCOMPARE(messages.texts(),
+        QCOMPARE(rig.list.count(), qint16(3));
+        QCOMPARE(rig.list.job(1).status, JobStatus::Completed);
+        QCOMPARE(rig.list.job(2).status, JobStatus::Failed);
+        QCOMPARE(rig.list.job(3).status, JobStatus::Completed);
+        QCOMPARE(rig.messages.texts(),
                  (QStringList{"POI_SAMPLESS.XLS Converted Successfully.",
                               "EDR_TESTUNICODECHARS.XLS Converted Successfully."}));
-        QCOMPARE(shell.opened, (QStringList{targets[0], targets[2]}));
-        QCOMPARE(exit.calls, 0);
-        QVERIFY(!pointer.busy);
-        QCOMPARE(paths.source, QString());
+        QCOMPARE(rig.shell.opened, (QStringList{targets[0], targets[2]}));
+        QCOMPARE(rig.exit.calls, 0);
+        QVERIFY(!rig.pointer.busy);
+        QCOMPARE(rig.paths.source, QString());
 
         // Letter is 612 x 792 points; the first sheet is landscape, the
         // second sheet of the sample keeps its own portrait set-up.
@@ -145,11 +149,11 @@ private slots:
         QVERIFY(nearSize(unicode[0], QSizeF(792, 612)));
         QVERIFY(!QFile::exists(targets[1]));
         QCOMPARE(checksum(bad), badBefore);
-        QVERIFY(!QFile::exists(scratch.pdfTempFile()));
+        QVERIFY(!QFile::exists(rig.scratch.pdfTempFile()));
 
-        QCOMPARE(hosts.offices.size(), 3);
-        QVERIFY(!hosts.offices.contains(killed));
-        QCOMPARE(QSet<pid_t>(hosts.offices.begin(), hosts.offices.end()).size(), 3);
+        QCOMPARE(rig.hosts.offices.size(), 3);
+        QVERIFY(!rig.hosts.offices.contains(killed));
+        QCOMPARE(QSet<pid_t>(rig.hosts.offices.begin(), rig.hosts.offices.end()).size(), 3);
     }
 
     // Without LibreOffice the spare cannot start, nor can the fresh start
@@ -159,44 +163,20 @@ private slots:
     {
         QTemporaryDir dir;
         const QString registryPath = dir.filePath("registry.reg");
-        QString text = QString::fromUtf8(test::readFile(ProgramRegistry));
-        text.replace(QRegularExpression("\"Path\"=\"[^\"]*\""),
-                     "\"Path\"=\"" + dir.filePath("no-office") + "/\"");
-        test::writeFile(registryPath, text.toUtf8());
-        FixedConversionOptions options;
-        JobList list;
-        JobListStatus status(list);
-        test::FakeMessageBox messages;
-        test::FakePointer pointer;
-        ErrorHandler errors(messages, pointer);
-        RecordingShell shell;
-        RecordingExit exit;
-        platform::SpareOfficeHosts hosts(registryPath);
-        hosts.prepare();
-        platform::RegistryPrinters printers(registryPath);
-        ProcessCommandRunner runner;
-        Registry registry(registryPath);
-        NoWindowsVersion version;
-        ScratchFolder scratch(dir.filePath("cache"));
-        ConversionEngine engine(PipelineContext{options, status, messages, errors, shell, exit,
-                                                hosts, printers, runner, registry, version,
-                                                scratch});
-        test::Boxes boxes;
-        PathBoxesInMemory paths;
-        JobHandlers handlers(list, paths, messages, errors);
-        BatchRun run(
-            BatchRunContext{boxes, paths, list, handlers, engine, messages, pointer, errors});
-        list.append(corpus("xls/poi_SampleSS.xls"), dir.filePath("a.pdf"));
-        list.append(corpus("xls/edr_TestUnicodeChars.xls"), dir.filePath("b.pdf"));
-        QVERIFY(hosts.waitForSpare(std::chrono::minutes(1)) == 0);
+        test::writeFile(registryPath, test::programRegistryWithOffice(dir.filePath("no-office")));
+        BatchRig rig(registryPath, dir.filePath("cache"));
+        rig.hosts.spares.prepare();
+        rig.list.append(corpus("xls/poi_SampleSS.xls"), dir.filePath("a.pdf"));
+        rig.list.append(corpus("xls/edr_TestUnicodeChars.xls"), dir.filePath("b.pdf"));
+        QVERIFY(rig.hosts.spares.waitForSpare(std::chrono::minutes(1)) == 0);
 
-        run.cmdConvert_Click();
+        rig.session.batchRun().cmdConvert_Click();
 
-        QCOMPARE(list.job(1).status, JobStatus::Failed);
-        QCOMPARE(list.job(2).status, JobStatus::Failed);
-        QVERIFY(messages.texts().isEmpty());
+        QCOMPARE(rig.list.job(1).status, JobStatus::Failed);
+        QCOMPARE(rig.list.job(2).status, JobStatus::Failed);
+        QVERIFY(rig.messages.texts().isEmpty());
         QVERIFY(!QFile::exists(dir.filePath("a.pdf")));
-        QVERIFY(!pointer.busy);
+        QVERIFY(!rig.pointer.busy);
     }
 };
 

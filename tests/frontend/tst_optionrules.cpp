@@ -52,6 +52,12 @@ private slots:
         QTest::newRow("range text") << "en_US" << "1-3" << false << 0.0;
         QTest::newRow("two decimals") << "en_US" << "1.2.3" << false << 0.0;
         QTest::newRow("digit then letter") << "en_US" << "5a" << false << 0.0;
+        QTest::newRow("nan") << "en_US"
+                             << "nan" << false << 0.0;
+        QTest::newRow("inf") << "en_US"
+                             << "inf" << false << 0.0;
+        QTest::newRow("-inf") << "en_US"
+                              << " -inf " << false << 0.0;
     }
 
     void numericTest()

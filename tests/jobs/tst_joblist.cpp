@@ -1,7 +1,7 @@
-#include "boxes.h"
 #include "errors/apperror.h"
 #include "jobs/jobhandlers.h"
 #include "support/fakes.h"
+#include "support/pathboxes.h"
 
 #include <QSignalSpy>
 #include <QTest>
@@ -13,7 +13,7 @@ namespace {
 struct Fixture
 {
     JobList list;
-    test::Boxes boxes;
+    test::PathBoxesInMemory boxes;
     test::FakeMessageBox box;
     test::FakePointer pointer;
     ErrorHandler errors{box, pointer};
@@ -43,7 +43,8 @@ private slots:
             headers << list.headerData(c, Qt::Horizontal).toString();
             keys << JobList::columnKey(c);
         }
-        QCOMPARE(headers, (QStringList{"Excel File", "Source Location", "Target Location", "Status"}));
+        QCOMPARE(headers,
+                 (QStringList{"Excel File", "Source Location", "Target Location", "Status"}));
         QCOMPARE(keys, (QStringList{"flName", "source", "detination", "status"}));
     }
 
@@ -59,7 +60,8 @@ private slots:
         QCOMPARE(f.list.job(1).status, QString());
         QCOMPARE(f.list.job(2).fileName, QStringLiteral("Loose.xls"));
         QCOMPARE(f.list.job(2).target, QString());
-        QCOMPARE(f.list.data(f.list.index(1, JobList::FileNameColumn)).toString(), QStringLiteral("Loose.xls"));
+        QCOMPARE(f.list.data(f.list.index(1, JobList::FileNameColumn)).toString(),
+                 QStringLiteral("Loose.xls"));
         QCOMPARE(f.boxes.source, QString());
         QCOMPARE(f.boxes.target, QString());
         QVERIFY(f.box.shown.isEmpty());
@@ -121,7 +123,8 @@ private slots:
         f.add(QStringLiteral("/b/one-more.xls"), QStringLiteral("/b/one-more.pdf"));
         QCOMPARE(int(f.list.count()), JobList::MaxRows);
         QCOMPARE(f.box.texts(),
-                 QStringList{QStringLiteral("Error: OverFlow of Controls.\r\nYou have exceeded the control limits.")});
+                 QStringList{QStringLiteral(
+                     "Error: OverFlow of Controls.\r\nYou have exceeded the control limits.")});
         // Nothing is lost: the pair stays in the boxes.
         QCOMPARE(f.boxes.source, QStringLiteral("/b/one-more.xls"));
     }

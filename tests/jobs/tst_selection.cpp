@@ -1,12 +1,11 @@
-#include "boxes.h"
 #include "jobs/selection.h"
 #include "support/fakes.h"
 #include "support/files.h"
+#include "support/pathboxes.h"
 
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
-
 #include <deque>
 
 using namespace quillmer;
@@ -18,7 +17,7 @@ namespace {
 struct Fixture
 {
     QTemporaryDir dir;
-    test::Boxes boxes;
+    test::PathBoxesInMemory boxes;
     test::FakeFileDialog dialogs;
     test::FakeMessageBox box;
     test::FakePointer pointer;
@@ -96,7 +95,9 @@ private slots:
         f.boxes.source = QStringLiteral("/earlier/a.xls");
         f.boxes.target = QStringLiteral("/earlier/a.pdf");
         f.chooseSource(QStringLiteral("/data/Book.xlsx"));
-        QCOMPARE(f.box.texts(), QStringList{QStringLiteral("Invalid file selected. Please select valid Excel file only.")});
+        QCOMPARE(f.box.texts(),
+                 QStringList{QStringLiteral(
+                     "Invalid file selected. Please select valid Excel file only.")});
         QCOMPARE(f.box.shown[0].icon, MessageIcon::Critical);
         QCOMPARE(f.boxes.source, QString());
         QCOMPARE(f.boxes.target, QStringLiteral("/earlier/a.pdf"));
@@ -125,7 +126,8 @@ private slots:
         f.startup.RecentOutputFolder = QStringLiteral("/home/u/Out/a.pdf");
         f.boxes.target = QStringLiteral("/proposed.pdf");
         f.chooseTarget(QStringLiteral("/home/u/Out/report")); // no extension is added
-        QCOMPARE(f.box.texts(), QStringList{QStringLiteral("Invalid Output file. Please select valid PDF file.")});
+        QCOMPARE(f.box.texts(),
+                 QStringList{QStringLiteral("Invalid Output file. Please select valid PDF file.")});
         QCOMPARE(f.boxes.target, QStringLiteral("/proposed.pdf"));
         QCOMPARE(f.startup.RecentOutputFolder, QStringLiteral("/home/u/Out/a.pdf"));
         QVERIFY(!f.ini().contains("OUTPUTPATH"));
@@ -161,10 +163,14 @@ private slots:
 
     void extensionRules()
     {
-        QVERIFY(SourceTargetSelection::hasExtension(QStringLiteral("a.XlS"), QStringLiteral(".xls")));
-        QVERIFY(!SourceTargetSelection::hasExtension(QStringLiteral("a.xlsx"), QStringLiteral(".xls")));
-        QVERIFY(!SourceTargetSelection::hasExtension(QStringLiteral("xls"), QStringLiteral(".xls")));
-        QCOMPARE(SourceTargetSelection::proposedTarget(QStringLiteral("/d/Q1.XLS")), QStringLiteral("/d/Q1.pdf"));
+        QVERIFY(
+            SourceTargetSelection::hasExtension(QStringLiteral("a.XlS"), QStringLiteral(".xls")));
+        QVERIFY(
+            !SourceTargetSelection::hasExtension(QStringLiteral("a.xlsx"), QStringLiteral(".xls")));
+        QVERIFY(
+            !SourceTargetSelection::hasExtension(QStringLiteral("xls"), QStringLiteral(".xls")));
+        QCOMPARE(SourceTargetSelection::proposedTarget(QStringLiteral("/d/Q1.XLS")),
+                 QStringLiteral("/d/Q1.pdf"));
     }
 };
 

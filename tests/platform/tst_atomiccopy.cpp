@@ -1,13 +1,13 @@
 #include "errors/apperror.h"
 #include "platform/atomicfile.h"
+#include "support/errornumber.h"
 #include "support/files.h"
+#include "support/programs.h"
 
 #include <QDir>
 #include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
-
 #include <csignal>
 #include <sys/resource.h>
 #include <unistd.h>
@@ -22,20 +22,13 @@ namespace {
 
 bool run(const QString& program, const QStringList& arguments)
 {
-    QProcess p;
-    p.start(program, arguments);
-    return p.waitForFinished(-1) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+    return test::runProgram(program, arguments).succeeded;
 }
 
 // The number of the error a copy raises, 0 when it succeeds.
 qint32 copyError(const QString& source, const QString& target)
 {
-    try {
-        copyFileAtomically(source, target);
-    } catch (const AppError& e) {
-        return e.number();
-    }
-    return 0;
+    return test::errorNumber([&] { copyFileAtomically(source, target); });
 }
 
 // Several buffers' worth of bytes that differ from one position to the next.

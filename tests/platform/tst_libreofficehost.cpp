@@ -2,8 +2,10 @@
 #include "platform/libreofficehost.h"
 #include "platform/officeprofile.h"
 #include "platform/spareoffice.h"
+#include "support/errornumber.h"
 #include "support/files.h"
 #include "support/officeprocesses.h"
+#include "support/registrytext.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -23,6 +25,7 @@
 using namespace quillmer;
 using namespace quillmer::platform;
 
+using quillmer::test::errorNumber;
 using quillmer::test::processRuns;
 
 using quillmer::test::corpus;
@@ -42,64 +45,26 @@ QByteArray checksum(const QString& path)
 // A registry with two printers and Ghostscript.
 QString writeRegistry(const QTemporaryDir& dir)
 {
-    const QString path = dir.filePath("registry.reg");
-    QFile f(path);
-    f.open(QIODevice::WriteOnly);
-    f.write(
-        "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\GS]\n\"GSPath\"=\"/usr/bin/gs\"\n\n"
-        "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Office\\12.0\\Excel\\InstallRoot]\n"
-        "\"Path\"=\"/usr/lib/libreoffice/program/\"\n\n"
-        "[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\Quillmer]\n"
-        "\"Port\"=\"FILE:\"\n"
-        "[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\Other PS]\n");
-    return path;
+    return test::RegistryText()
+        .ghostscript("/usr/bin/gs")
+        .excel("12.0", "/usr/lib/libreoffice/program/")
+        .printer("Quillmer")
+        .value("Port", "FILE:")
+        .printer("Other PS")
+        .writeTo(dir.filePath("registry.reg"));
 }
 
 // Office processes whose command line names the profile folder.
 QList<pid_t> officeProcessesUsing(const QString& profile)
 {
-    QList<pid_t> found;
-    const QByteArray needle = QUrl::fromLocalFile(profile).toEncoded();
-    for (const QString& entry : QDir("/proc").entryList(QDir::Dirs)) {
-        bool ok = false;
-        const pid_t pid = entry.toInt(&ok);
-        if (!ok)
-            continue;
-        QFile cmdline(QStringLiteral("/proc/%1/cmdline").arg(pid));
-        if (cmdline.open(QIODevice::ReadOnly) && cmdline.readAll().contains(needle) &&
-            processRuns(pid))
-            found << pid;
-    }
-    return found;
+    return test::runningProcesses(QUrl::fromLocalFile(profile).toEncoded());
 }
 
 // Running office processes started by this process.
 QList<pid_t> childOfficeProcesses()
 {
-    QList<pid_t> found;
-    for (const QString& entry : QDir("/proc").entryList(QDir::Dirs)) {
-        bool ok = false;
-        const pid_t pid = entry.toInt(&ok);
-        QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-        if (!ok || !stat.open(QIODevice::ReadOnly))
-            continue;
-        const QByteArray text = stat.readAll();
-        const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
-        if (fields.size() > 1 && fields[1].toInt() == ::getpid() && text.contains("soffice") &&
-            processRuns(pid))
-            found << pid;
-    }
-    return found;
-}
-
-template <typename F> qint32 errorNumber(F&& f)
-{
-    try {
-        f();
-    } catch (const AppError& e) {
-        return e.number();
-    }
-    return 0;
+    return test::runningProcesses("soffice",
+                                  [](pid_t pid) { return test::parentOf(pid) == ::getpid(); });
 }
 
 std::shared_ptr<InstalledPrinters> printersOf(const QString& registry)

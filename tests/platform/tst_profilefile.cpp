@@ -1,14 +1,14 @@
 #include "platform/profilefile.h"
 #include "support/files.h"
+#include "support/programs.h"
 
 #include <QDir>
 #include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
-
 #include <csignal>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using quillmer::platform::ProfileFile;
@@ -20,9 +20,7 @@ namespace {
 
 bool run(const QString& program, const QStringList& args)
 {
-    QProcess p;
-    p.start(program, args);
-    return p.waitForFinished(10000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+    return quillmer::test::runProgram(program, args, 10000).succeeded;
 }
 
 QString read(const QString& file, const char* section, const char* key)
@@ -58,7 +56,7 @@ private slots:
         QTemporaryDir dir;
         const QString file = dir.filePath(QStringLiteral("SETTINGS.INI"));
         writeFile(file, "[settings]\n  Path =   /a b/c.xls  \nquoted=\"  spaced  \"\n"
-                       "dup=first\ndup=second\nempty=\n\n[Other]\nPATH=/elsewhere\n");
+                        "dup=first\ndup=second\nempty=\n\n[Other]\nPATH=/elsewhere\n");
         QCOMPARE(read(file, "SETTINGS", "PATH"), QStringLiteral("/a b/c.xls"));
         QCOMPARE(read(file, "Settings", "path"), QStringLiteral("/a b/c.xls"));
         QCOMPARE(read(file, "SETTINGS", "quoted"), QStringLiteral("  spaced  "));
@@ -80,10 +78,12 @@ private slots:
         const QString file = dir.filePath(QStringLiteral("SETTINGS.INI"));
         const QByteArray longValue(300, 'x');
         writeFile(file, "[SETTINGS]\nPATH=" + longValue + "\nUTF=" + QByteArray(253, 'a') + "é\n");
-        QCOMPARE(ProfileFile::readString(file, QStringLiteral("SETTINGS"), QStringLiteral("PATH"), QString(), 255),
+        QCOMPARE(ProfileFile::readString(file, QStringLiteral("SETTINGS"), QStringLiteral("PATH"),
+                                         QString(), 255),
                  QString(254, QLatin1Char('x')));
         // 253 + 2 bytes do not fit in 254: the whole character goes, never half of it.
-        QCOMPARE(ProfileFile::readString(file, QStringLiteral("SETTINGS"), QStringLiteral("UTF"), QString(), 255),
+        QCOMPARE(ProfileFile::readString(file, QStringLiteral("SETTINGS"), QStringLiteral("UTF"),
+                                         QString(), 255),
                  QString(253, QLatin1Char('a')));
     }
 
@@ -100,13 +100,15 @@ private slots:
         QCOMPARE(readFile(file), expected);
 
         // A new key goes to the end of its section, before the blank line.
-        QVERIFY(ProfileFile::writeString(file, QStringLiteral("SETTINGS"), QStringLiteral("OUTPUTPATH"),
+        QVERIFY(ProfileFile::writeString(file, QStringLiteral("SETTINGS"),
+                                         QStringLiteral("OUTPUTPATH"),
                                          QStringLiteral("/out/book.pdf")));
         expected.replace("OPENFILE=1\r\n", "OPENFILE=1\r\nOUTPUTPATH=/out/book.pdf\r\n");
         QCOMPARE(readFile(file), expected);
 
         // A new section is appended.
-        QVERIFY(ProfileFile::writeString(file, QStringLiteral("New"), QStringLiteral("k"), QStringLiteral("v")));
+        QVERIFY(ProfileFile::writeString(file, QStringLiteral("New"), QStringLiteral("k"),
+                                         QStringLiteral("v")));
         expected += "\r\n[New]\r\nk=v\r\n";
         QCOMPARE(readFile(file), expected);
         QCOMPARE(read(file, "NEW", "K"), QStringLiteral("v"));
@@ -124,8 +126,10 @@ private slots:
     {
         QTemporaryDir dir;
         const QString file = dir.filePath(QStringLiteral("SETTINGS.INI"));
-        QVERIFY(ProfileFile::writeString(file, QStringLiteral("SETTINGS"), QStringLiteral("PATH"), QStringLiteral("/x")));
-        QCOMPARE(readFile(file), QByteArray("[SETTINGS]\n" "PATH=/x\n"));
+        QVERIFY(ProfileFile::writeString(file, QStringLiteral("SETTINGS"), QStringLiteral("PATH"),
+                                         QStringLiteral("/x")));
+        QCOMPARE(readFile(file), QByteArray("[SETTINGS]\n"
+                                            "PATH=/x\n"));
     }
 
     void refusesValuesThatWouldWriteLines()
@@ -135,7 +139,8 @@ private slots:
         writeFile(file, original);
         QVERIFY(!ProfileFile::writeString(file, QStringLiteral("SETTINGS"), QStringLiteral("PATH"),
                                           QStringLiteral("/a\n[EVIL]\nx=1")));
-        QVERIFY(!ProfileFile::writeString(file, QStringLiteral("SETTINGS"), QStringLiteral("A=B"), QStringLiteral("x")));
+        QVERIFY(!ProfileFile::writeString(file, QStringLiteral("SETTINGS"), QStringLiteral("A=B"),
+                                          QStringLiteral("x")));
         QCOMPARE(readFile(file), original);
     }
 
@@ -153,12 +158,13 @@ private slots:
         rlimit small = old;
         small.rlim_cur = 64;
         QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
-        const bool written = ProfileFile::writeString(file, QStringLiteral("SETTINGS"), QStringLiteral("PATH"),
-                                                      QStringLiteral("/new"));
+        const bool written = ProfileFile::writeString(
+            file, QStringLiteral("SETTINGS"), QStringLiteral("PATH"), QStringLiteral("/new"));
         QCOMPARE(setrlimit(RLIMIT_FSIZE, &old), 0);
         QVERIFY(!written);
         QCOMPARE(readFile(file), original);
-        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("SETTINGS.INI")});
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files),
+                 QStringList{QStringLiteral("SETTINGS.INI")});
     }
 
     void fullDiskKeepsTheOldFile()
@@ -168,8 +174,9 @@ private slots:
         QTemporaryDir dir;
         const QString mount = dir.filePath(QStringLiteral("disk"));
         QVERIFY(QDir().mkpath(mount));
-        if (!run(QStringLiteral("mount"), {QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"),
-                                           QStringLiteral("size=16k"), QStringLiteral("tmpfs"), mount}))
+        if (!run(QStringLiteral("mount"),
+                 {QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"),
+                  QStringLiteral("size=16k"), QStringLiteral("tmpfs"), mount}))
             QSKIP("cannot mount a tmpfs here");
         const QString file = mount + QStringLiteral("/SETTINGS.INI");
         writeFile(file, original);
@@ -180,8 +187,9 @@ private slots:
             while (filler.write(block) == block.size() && filler.flush()) {
             }
         }
-        const bool written = ProfileFile::writeString(file, QStringLiteral("SETTINGS"), QStringLiteral("PATH"),
-                                                      QString(3000, QLatin1Char('p')));
+        const bool written =
+            ProfileFile::writeString(file, QStringLiteral("SETTINGS"), QStringLiteral("PATH"),
+                                     QString(3000, QLatin1Char('p')));
         const QByteArray after = readFile(file);
         run(QStringLiteral("umount"), {mount});
         QVERIFY(!written);
@@ -203,14 +211,39 @@ private slots:
         } else {
             QVERIFY(QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner));
         }
-        const bool written = ProfileFile::writeString(file, QStringLiteral("SETTINGS"), QStringLiteral("PATH"),
-                                                      QStringLiteral("/new"));
+        const bool written = ProfileFile::writeString(
+            file, QStringLiteral("SETTINGS"), QStringLiteral("PATH"), QStringLiteral("/new"));
         if (root)
             run(QStringLiteral("chattr"), {QStringLiteral("-i"), folder});
         else
             QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         QVERIFY(!written);
         QCOMPARE(readFile(file), original);
+    }
+
+    // A file its user may not write is refused, although its folder would
+    // let the new file be renamed over it. Root may write any file, so as
+    // root the write runs as the user nobody.
+    void readOnlyFileIsRefused()
+    {
+        QTemporaryDir dir;
+        const QString file = dir.filePath(QStringLiteral("SETTINGS.INI"));
+        writeFile(file, original);
+        QVERIFY(
+            QFile::setPermissions(file, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
+        const bool root = geteuid() == 0;
+        if (root) {
+            QCOMPARE(::chmod(QFile::encodeName(dir.path()).constData(), 0777), 0);
+            QCOMPARE(seteuid(65534), 0);
+        }
+        const bool written = ProfileFile::writeString(
+            file, QStringLiteral("SETTINGS"), QStringLiteral("PATH"), QStringLiteral("/new"));
+        if (root)
+            QCOMPARE(seteuid(0), 0);
+        QVERIFY(!written);
+        QCOMPARE(readFile(file), original);
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files),
+                 QStringList{QStringLiteral("SETTINGS.INI")});
     }
 };
 

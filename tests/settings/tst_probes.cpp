@@ -1,28 +1,21 @@
 #include "errors/apperror.h"
 #include "settings/probes.h"
 #include "support/fakes.h"
+#include "support/registrytext.h"
 
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 
 using namespace quillmer;
+using quillmer::test::writeFile;
 
 namespace {
 
-QString registryWith(const QTemporaryDir& dir, const QByteArray& body)
-{
-    const QString path = dir.filePath(QStringLiteral("registry.reg"));
-    QFile f(path);
-    if (f.open(QIODevice::WriteOnly))
-        f.write("REGEDIT4\n\n" + body);
-    return path;
-}
-
+// A registry with an InstallRoot key of one version and one value line.
 QByteArray root(const char* version, const char* value)
 {
-    return QByteArray("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Office\\") + version +
-           "\\Excel\\InstallRoot]\n" + value + "\n\n";
+    return test::RegistryText().excelRoot(version).line(value).text();
 }
 
 class ScriptedVersion : public VersionSource
@@ -49,7 +42,7 @@ private slots:
     {
         QTest::addColumn<QByteArray>("body");
         QTest::addColumn<int>("installed");
-        QTest::newRow("nothing") << QByteArray() << 0;
+        QTest::newRow("nothing") << test::RegistryText().text() << 0;
         QTest::newRow("2000") << root("9.0", "\"Path\"=\"/x/\"") << 1;
         QTest::newRow("2003 only") << root("11.0", "\"Path\"=\"/x/\"") << 1;
         QTest::newRow("2007") << root("12.0", "\"Path\"=\"/usr/lib/libreoffice/program/\"") << 1;
@@ -64,7 +57,9 @@ private slots:
         QFETCH(QByteArray, body);
         QFETCH(int, installed);
         QTemporaryDir dir;
-        QCOMPARE(int(CheckExcelInstalled(Registry(registryWith(dir, body)))), installed);
+        const QString path = dir.filePath(QStringLiteral("registry.reg"));
+        writeFile(path, body);
+        QCOMPARE(int(CheckExcelInstalled(Registry(path))), installed);
     }
 
     void versionNames_data()

@@ -7,7 +7,6 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
-
 #include <sys/stat.h>
 
 using namespace quillmer;
@@ -95,8 +94,9 @@ private slots:
         f.withIni("; installed\r\n[SETTINGS]\r\nOPENFILE=1\r\n");
         QVERIFY(f.settings.WriteIniValue(QStringLiteral("SETTINGS"), QStringLiteral("PATH"),
                                          QStringLiteral("/home/u/Book 1.xls")));
-        QCOMPARE(readFile(f.ini()),
-                 QByteArray("; installed\r\n[SETTINGS]\r\nOPENFILE=1\r\nPATH=/home/u/Book 1.xls\r\n"));
+        QCOMPARE(
+            readFile(f.ini()),
+            QByteArray("; installed\r\n[SETTINGS]\r\nOPENFILE=1\r\nPATH=/home/u/Book 1.xls\r\n"));
         QVERIFY(f.settings.ReadIniValue(QStringLiteral("SETTINGS"), QStringLiteral("path")));
         QCOMPARE(f.settings.LastIniValue(), QStringLiteral("/home/u/Book 1.xls"));
     }
@@ -119,7 +119,8 @@ private slots:
         const QString book = f.dir.filePath(QStringLiteral("book.xls"));
         writeFile(book, "x");
         const QString deletedPdf = f.dir.filePath(QStringLiteral("gone.pdf"));
-        f.withIni("[SETTINGS]\nPATH=" + book.toUtf8() + "\nOUTPUTPATH=" + deletedPdf.toUtf8() + "\nOPENFILE=0\n");
+        f.withIni("[SETTINGS]\nPATH=" + book.toUtf8() + "\nOUTPUTPATH=" + deletedPdf.toUtf8() +
+                  "\nOPENFILE=0\n");
         StartupSettings s = LoadStartupSettings(f.settings, f.dir.path());
         QCOMPARE(s.RecentFolder, book);
         QCOMPARE(s.RecentOutputFolder, f.dir.path());
@@ -131,7 +132,9 @@ private slots:
         QCOMPARE(s.RecentOutputFolder, f.dir.path());
     }
 
-    void openFileMustBeA16BitWholeNumber_data()
+    // OPENFILE is converted to a 16-bit whole number, rounding halves to
+    // even; what does not convert, or overflows, counts as absent.
+    void openFileConvertsToA16BitWholeNumber_data()
     {
         QTest::addColumn<QByteArray>("value");
         QTest::addColumn<int>("launch");
@@ -141,11 +144,18 @@ private slots:
         QTest::newRow("negative") << QByteArray("-32768") << -32768;
         QTest::newRow("largest") << QByteArray("32767") << 32767;
         QTest::newRow("too large") << QByteArray("32768") << 1;
+        QTest::newRow("rounds over the top") << QByteArray("32767.5") << 1;
         QTest::newRow("word") << QByteArray("yes") << 1;
-        QTest::newRow("fraction") << QByteArray("1.5") << 1;
+        QTest::newRow("nan") << QByteArray("nan") << 1;
+        QTest::newRow("0.0") << QByteArray("0.0") << 0;
+        QTest::newRow("0.4") << QByteArray("0.4") << 0;
+        QTest::newRow("0.5 to even") << QByteArray("0.5") << 0;
+        QTest::newRow("1.5 to even") << QByteArray("1.5") << 2;
+        QTest::newRow("2.5 to even") << QByteArray("2.5") << 2;
+        QTest::newRow("-0.5 to even") << QByteArray("-0.5") << 0;
     }
 
-    void openFileMustBeA16BitWholeNumber()
+    void openFileConvertsToA16BitWholeNumber()
     {
         QFETCH(QByteArray, value);
         QFETCH(int, launch);

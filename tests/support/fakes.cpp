@@ -45,4 +45,11 @@ std::optional<QString> FakeFileDialog::ask(const FileDialogRequest& request)
     return answer;
 }
 
+void RecordingDocumentShell::ShellOpen(const QString& target)
+{
+    opened << target;
+    if (throwing)
+        throw AppError(err::FileNotFound);
+}
+
 } // namespace quillmer::test

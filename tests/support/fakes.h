@@ -5,7 +5,7 @@
 
 #include <QList>
 #include <QString>
-
+#include <QStringList>
 #include <deque>
 
 namespace quillmer::test {
@@ -35,7 +35,11 @@ public:
 class FakePointer : public PointerService
 {
 public:
-    void setBusy() override { busy = true; ++busyCalls; }
+    void setBusy() override
+    {
+        busy = true;
+        ++busyCalls;
+    }
     void setDefault() override;
 
     bool busy = false;
@@ -53,6 +57,24 @@ public:
 
     std::deque<std::optional<QString>> answers; // Cancel once they run out
     QList<FileDialogRequest> asked;
+};
+
+// Records what is handed to the desktop to open; can fail as a desktop
+// without a default program would.
+class RecordingDocumentShell : public DocumentShell
+{
+public:
+    void ShellOpen(const QString& target) override;
+    QStringList opened;
+    bool throwing = false;
+};
+
+// Records the end of the program instead of ending the test.
+class RecordingProgramExit : public ProgramExit
+{
+public:
+    void EndProgram() override { ++calls; }
+    int calls = 0;
 };
 
 } // namespace quillmer::test

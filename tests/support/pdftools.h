@@ -1,9 +1,10 @@
 #pragma once
 
+#include "support/programs.h"
+
 #include <QByteArray>
 #include <QFile>
 #include <QList>
-#include <QProcess>
 #include <QRegularExpression>
 #include <QSizeF>
 #include <QString>
@@ -16,10 +17,13 @@ namespace quillmer::test {
 
 inline QByteArray popplerOutput(const QString& tool, const QStringList& arguments)
 {
-    QProcess p;
-    p.start(tool, arguments);
-    p.waitForFinished(-1);
-    return p.readAllStandardOutput();
+    return runProgram(tool, arguments).output;
+}
+
+// The text of a PDF, laid out as on its pages.
+inline QString pdfText(const QString& pdf)
+{
+    return QString::fromUtf8(popplerOutput("pdftotext", {"-layout", pdf, "-"}));
 }
 
 // The size of each page in points, in order; empty for a file that is not
@@ -33,8 +37,7 @@ inline QList<QSizeF> pageSizes(const QString& pdf)
         pagesLine.match(QString::fromUtf8(popplerOutput("pdfinfo", {pdf}))).captured(1);
     if (pages.isEmpty())
         return sizes;
-    const QString info =
-        QString::fromUtf8(popplerOutput("pdfinfo", {"-f", "1", "-l", pages, pdf}));
+    const QString info = QString::fromUtf8(popplerOutput("pdfinfo", {"-f", "1", "-l", pages, pdf}));
     for (auto m = sizeLine.globalMatch(info); m.hasNext();) {
         const auto match = m.next();
         sizes << QSizeF(match.captured(1).toDouble(), match.captured(2).toDouble());
@@ -42,13 +45,29 @@ inline QList<QSizeF> pageSizes(const QString& pdf)
     return sizes;
 }
 
-// One page rendered in grey at 40 dots per inch: its pixels, one byte each.
-inline QByteArray pagePixels(const QString& pdf, int page, const QString& folder)
+// The text of each page as pdftotext reads it (in the order it stands on
+// the page), whitespace collapsed and in Unicode's composed form (a letter
+// with its marks as one character where Unicode has one).
+inline QStringList pageTexts(const QString& pdf)
+{
+    QStringList pages =
+        QString::fromUtf8(popplerOutput("pdftotext", {"-layout", "-enc", "UTF-8", pdf, "-"}))
+            .split(u'\f');
+    if (!pages.isEmpty() && pages.last().trimmed().isEmpty())
+        pages.removeLast();
+    for (QString& page : pages)
+        page = page.simplified().normalized(QString::NormalizationForm_C);
+    return pages;
+}
+
+// One page rendered in grey (at 40 dots per inch unless told): its pixels,
+// one byte each.
+inline QByteArray pagePixels(const QString& pdf, int page, const QString& folder, int dpi = 40)
 {
     const QString prefix = folder + QStringLiteral("/page");
     QFile::remove(prefix + ".pgm");
-    popplerOutput("pdftoppm", {"-gray", "-r", "40", "-f", QString::number(page), "-l",
-                               QString::number(page), "-singlefile", pdf, prefix});
+    popplerOutput("pdftoppm", {"-gray", "-r", QString::number(dpi), "-f", QString::number(page),
+                               "-l", QString::number(page), "-singlefile", pdf, prefix});
     QFile f(prefix + ".pgm");
     const QByteArray pgm = f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
     // "P5\n<w> <h>\n255\n" then the pixels.

@@ -5,8 +5,8 @@
 // reading the job list.
 #include "engine/conversionservices.h"
 #include "support/fakes.h"
+#include "support/registrytext.h"
 #include "ui/frmmain.h"
-#include "uifakes.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -33,10 +33,10 @@ struct MainWindowRig
     ErrorHandler errors{box, pointer};
     SettingsFile settings{dir.path(), box, errors};
     StartupSettings startup;
-    RecordingShell shell;
-    RecordingEnder ender;
+    RecordingDocumentShell shell;
+    RecordingProgramExit ender;
     FakeFileDialog dialogs;
-    InstalledConversionServices conversion{QStringLiteral(QUILLMER_PROGRAM_DIR "/registry.reg"),
+    InstalledConversionServices conversion{test::ProgramRegistry,
                                            dir.filePath(QStringLiteral("cache"))};
 
     explicit MainWindowRig(const QByteArray& ini = "[SETTINGS]\r\nOPENFILE=1\r\n")
@@ -75,6 +75,8 @@ struct MainWindowUser
     explicit MainWindowUser(MainWindowRig& rig) : main(rig.context())
     {
         main.show();
+        // Without a window manager an X11 window gets the focus only when asked.
+        main.activateWindow();
         if (!QTest::qWaitForWindowActive(&main))
             qWarning("the main window did not become active");
     }

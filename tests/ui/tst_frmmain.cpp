@@ -1,6 +1,4 @@
 #include "support/fakes.h"
-#include "uifakes.h"
-
 #include "ui/controls.h"
 #include "ui/frmmain.h"
 #include "ui/theme.h"
@@ -35,8 +33,8 @@ struct Rig
 
     ui::MainWindowContext context()
     {
-        return {folder, startup,  *messages, pointer, errors,
-                shell,  ender,    settings,  dialogs, conversion.services()};
+        return {folder, startup, *messages, pointer, errors,
+                shell,  ender,   settings,  dialogs, conversion.services()};
     }
 
     QString folder;
@@ -45,8 +43,8 @@ struct Rig
     test::FakePointer pointer;
     ErrorHandler errors{box, pointer};
     StartupSettings startup;
-    test::RecordingShell shell;
-    test::RecordingEnder ender;
+    test::RecordingDocumentShell shell;
+    test::RecordingProgramExit ender;
     SettingsFile settings{folder, box, errors};
     test::FakeFileDialog dialogs;
     QTemporaryDir cache;
@@ -92,8 +90,7 @@ private:
     qint32 m_number;
 };
 
-template <typename T>
-T* child(QWidget& window, const char* name)
+template <typename T> T* child(QWidget& window, const char* name)
 {
     return window.findChild<T*>(QLatin1String(name));
 }
@@ -116,8 +113,7 @@ bool shows(QLabel* label, const QString& file)
 
 bool showsBuiltIn(QLabel* label, const QString& name)
 {
-    return normalised(label->pixmap().toImage()) ==
-           normalised(ui::builtInPicture(name).toImage());
+    return normalised(label->pixmap().toImage()) == normalised(ui::builtInPicture(name).toImage());
 }
 
 // A program folder whose pictures differ from the built-in ones: each file
@@ -259,19 +255,22 @@ private slots:
         QStringList headers;
         for (int c = 0; c < list->model()->columnCount(); ++c)
             headers << list->model()->headerData(c, Qt::Horizontal).toString();
-        QCOMPARE(headers, (QStringList{"Excel File", "Source Location", "Target Location", "Status"}));
+        QCOMPARE(headers,
+                 (QStringList{"Excel File", "Source Location", "Target Location", "Status"}));
         QCOMPARE(list->model()->rowCount(), 0);
 
         // Fonts: Verdana for labels, boxes and choices, bold Arial for the
         // buttons, bold MS Sans Serif for the file frame and the caption.
         const QString verdana = ui::fontFamily(QStringLiteral("Verdana"));
-        for (const char* name : {"Label12", "txtfilepath", "chkAllPages", "optLandscape", "Label6"}) {
+        for (const char* name :
+             {"Label12", "txtfilepath", "chkAllPages", "optLandscape", "Label6"}) {
             QCOMPARE(child<QWidget>(window, name)->font().family(), verdana);
             QCOMPARE(child<QWidget>(window, name)->font().pointSizeF(), 8.25);
             QVERIFY(!child<QWidget>(window, name)->font().bold());
         }
         for (const char* name : {"cmdSelectFile", "cmdConvert", "cmdExit"}) {
-            QCOMPARE(child<QWidget>(window, name)->font().family(), ui::fontFamily(QStringLiteral("Arial")));
+            QCOMPARE(child<QWidget>(window, name)->font().family(),
+                     ui::fontFamily(QStringLiteral("Arial")));
             QVERIFY(child<QWidget>(window, name)->font().bold());
         }
         QVERIFY(child<QGroupBox>(window, "Frame2")->font().bold());
@@ -327,9 +326,11 @@ private slots:
 
         // Setting the choices raised their click handlers, as clicks would:
         // at load and again at the first activation.
-        const QString option = range ? QStringLiteral("chkFromTo_Click") : QStringLiteral("chkAllPages_Click");
+        const QString option =
+            range ? QStringLiteral("chkFromTo_Click") : QStringLiteral("chkAllPages_Click");
         QCOMPARE(window.raised.count(option), 2);
-        QCOMPARE(window.raised.count(QStringLiteral("chkOpenDocEditing_Click")), launch == 0 ? 1 : 0);
+        QCOMPARE(window.raised.count(QStringLiteral("chkOpenDocEditing_Click")),
+                 launch == 0 ? 1 : 0);
         QVERIFY(rig.box.shown.isEmpty());
     }
 
@@ -420,8 +421,10 @@ private slots:
         // "Adjust" and "Paper Size:" keep the default text colour, "%" beside
         // them is dark green, the caption stays dark red.
         const QColor defaultText = QApplication::palette().color(QPalette::WindowText);
-        QCOMPARE(child<QLabel>(window, "Label3")->palette().color(QPalette::WindowText), defaultText);
-        QCOMPARE(child<QLabel>(window, "Label8")->palette().color(QPalette::WindowText), defaultText);
+        QCOMPARE(child<QLabel>(window, "Label3")->palette().color(QPalette::WindowText),
+                 defaultText);
+        QCOMPARE(child<QLabel>(window, "Label8")->palette().color(QPalette::WindowText),
+                 defaultText);
         QCOMPARE(child<QLabel>(window, "Label6")->palette().color(QPalette::WindowText), fore);
         QCOMPARE(child<QLabel>(window, "lblCaption")->palette().color(QPalette::WindowText),
                  QColor(192, 0, 0));
@@ -445,12 +448,14 @@ private slots:
         ui::FrmMain window(rig.context());
         const QColor designBack(239, 240, 244);
         QCOMPARE(child<QWidget>(window, "picMain")->palette().color(QPalette::Window), designBack);
-        const QColor label = child<QLabel>(window, "Label11")->palette().color(QPalette::WindowText);
+        const QColor label =
+            child<QLabel>(window, "Label11")->palette().color(QPalette::WindowText);
 
         window.DoColorChange(QStringLiteral("light green"));
         window.DoForeColorChange(QStringLiteral("&dark"));
         QCOMPARE(child<QWidget>(window, "picMain")->palette().color(QPalette::Window), designBack);
-        QCOMPARE(child<QPushButton>(window, "cmdExit")->palette().color(QPalette::Button), designBack);
+        QCOMPARE(child<QPushButton>(window, "cmdExit")->palette().color(QPalette::Button),
+                 designBack);
         QCOMPARE(child<QLabel>(window, "Label11")->palette().color(QPalette::WindowText), label);
         QCOMPARE(child<ui::LineControl>(window, "Line3")->borderColor(), QColor(Qt::black));
         // The pictures are loaded all the same.
@@ -466,7 +471,8 @@ private slots:
         QVERIFY(showAndActivate(window));
         const QColor back(157, 223, 160);
         QCOMPARE(child<QLabel>(window, "Label12")->palette().color(QPalette::Window), back);
-        QCOMPARE(child<QPushButton>(window, "cmdBrowseOutput")->palette().color(QPalette::Button), back);
+        QCOMPARE(child<QPushButton>(window, "cmdBrowseOutput")->palette().color(QPalette::Button),
+                 back);
         QCOMPARE(child<QRadioButton>(window, "optPotrait")->palette().color(QPalette::WindowText),
                  QColor(0, 64, 0));
         QVERIFY(!child<QLabel>(window, "Image1")->pixmap().isNull());
@@ -576,14 +582,16 @@ private slots:
             child<QPushButton>(window, "cmdExit")->click();
 
         QCOMPARE(rig.box.shown.size(), 1);
-        QCOMPARE(rig.box.shown[0].text, QStringLiteral("Do you really want to exit the application?"));
+        QCOMPARE(rig.box.shown[0].text,
+                 QStringLiteral("Do you really want to exit the application?"));
         QCOMPARE(rig.box.shown[0].icon, MessageIcon::Question);
         QCOMPARE(rig.box.shown[0].buttons, MessageButtons::YesNo);
-        QCOMPARE(rig.ender.ends, yes ? 1 : 0);
+        QCOMPARE(rig.ender.calls, yes ? 1 : 0);
         if (!yes) {
             QVERIFY(window.isVisible());
             QCOMPARE(window.jobList().rowCount(), 1);
-            QCOMPARE(child<QLineEdit>(window, "txtfilepath")->text(), QStringLiteral("/a/Book2.xls"));
+            QCOMPARE(child<QLineEdit>(window, "txtfilepath")->text(),
+                     QStringLiteral("/a/Book2.xls"));
         }
         QCOMPARE(rig.pointer.defaultCalls, 0); // nothing reached the error handler
     }
@@ -604,7 +612,7 @@ private slots:
         ui::FrmMain window(rig.context());
         QVERIFY(showAndActivate(window));
         QVERIFY(window.close());
-        QCOMPARE(rig.ender.ends, 1);
+        QCOMPARE(rig.ender.calls, 1);
         QCOMPARE(rig.pointer.defaultCalls, 1); // reported to the error handler
 
         // From "Close" the failure is skipped silently and nothing happens.
@@ -612,7 +620,7 @@ private slots:
         QVERIFY(showAndActivate(again));
         child<QPushButton>(again, "cmdExit")->click();
         QCOMPARE(broken.calls, 2);
-        QCOMPARE(rig.ender.ends, 1);
+        QCOMPARE(rig.ender.calls, 1);
         QCOMPARE(rig.pointer.defaultCalls, 1);
         QVERIFY(again.isVisible());
     }
@@ -645,7 +653,7 @@ private slots:
         // Alt+C converts (a mnemonic presses its button with a short animation).
         QTest::keyClick(source, Qt::Key_C, Qt::AltModifier);
         QTRY_COMPARE(window.raised.count(QStringLiteral("cmdConvert_Click")), 1);
-        QCOMPARE(rig.ender.ends, 0);
+        QCOMPARE(rig.ender.calls, 0);
     }
 
     void pathBoxesTakeTypingAndPasting()
@@ -689,17 +697,21 @@ private slots:
         ui::FrmMain window(rig.context());
         QVERIFY(showAndActivate(window));
         QTest::mouseClick(child<QWidget>(window, "cmdHelp"), Qt::LeftButton, {}, QPoint(10, 10));
-        QTest::mouseClick(child<QWidget>(window, "cmdHomeLink"), Qt::LeftButton, {}, QPoint(10, 10));
-        QTest::mouseClick(child<QWidget>(window, "cmdHomeLink"), Qt::LeftButton, {}, QPoint(10, 10));
-        rig.shell.accepting = false;
-        QTest::mouseClick(child<QWidget>(window, "cmdContactUs"), Qt::LeftButton, {}, QPoint(20, 20));
+        QTest::mouseClick(child<QWidget>(window, "cmdHomeLink"), Qt::LeftButton, {},
+                          QPoint(10, 10));
+        QTest::mouseClick(child<QWidget>(window, "cmdHomeLink"), Qt::LeftButton, {},
+                          QPoint(10, 10));
+        QTest::mouseClick(child<QWidget>(window, "cmdContactUs"), Qt::LeftButton, {},
+                          QPoint(20, 20));
         rig.shell.throwing = true;
         QTest::mouseClick(child<QWidget>(window, "cmdHelp"), Qt::LeftButton, {}, QPoint(10, 10));
 
-        const QUrl help = QUrl::fromLocalFile(dir.filePath(QStringLiteral("help/QuillmerExcel.html")));
-        const QUrl home(QStringLiteral("http://www.quillmer.example/index.aspx"));
-        const QUrl feedback(QStringLiteral("http://www.quillmer.example/frm_feedback.aspx?pg=1"));
-        QCOMPARE(rig.shell.opened, (QList<QUrl>{help, home, home, feedback, help}));
+        const QString help =
+            QUrl::fromLocalFile(dir.filePath(QStringLiteral("help/QuillmerExcel.html"))).toString();
+        const QString home = QStringLiteral("http://www.quillmer.example/index.aspx");
+        const QString feedback =
+            QStringLiteral("http://www.quillmer.example/frm_feedback.aspx?pg=1");
+        QCOMPARE(rig.shell.opened, (QStringList{help, home, home, feedback, help}));
         QVERIFY(rig.box.shown.isEmpty());
         QCOMPARE(rig.pointer.defaultCalls, 0);
         QVERIFY(window.isVisible());

@@ -4,7 +4,8 @@
 
 namespace quillmer::test {
 
-struct Boxes : PathBoxes
+// The source and target path boxes of the window, as two strings.
+struct PathBoxesInMemory : PathBoxes
 {
     QString source, target;
     QString sourceText() const override { return source; }

@@ -1,0 +1,147 @@
+#include "cli/batchjobs.h"
+
+#include "cli/manifest.h"
+#include "jobs/selection.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
+#include <algorithm>
+
+namespace quillmer::cli {
+
+namespace {
+
+const QString Xls = QStringLiteral(".xls");
+const QString Pdf = QStringLiteral(".pdf");
+
+QString absolute(const QString& path, const QString& base)
+{
+    return QDir::cleanPath(QDir(base).absoluteFilePath(path));
+}
+
+// The name a target takes below the output folder: ".xls" (any case)
+// becomes ".pdf".
+QString pdfName(const QString& relativeSource)
+{
+    return relativeSource.left(relativeSource.size() - Xls.size()) + Pdf;
+}
+
+QString quotedPath(const QString& path)
+{
+    return QStringLiteral("'%1'").arg(QDir::toNativeSeparators(path));
+}
+
+} // namespace
+
+GatheredJobs gatherJobs(const JobSources& s)
+{
+    GatheredJobs out;
+    const auto refuse = [&](const QString& why) {
+        out.jobs.clear();
+        out.refusal = why;
+        return out;
+    };
+    const QString outputDir =
+        s.outputDir.isEmpty() ? QString() : absolute(s.outputDir, s.workingDir);
+    // relative: the source's path below its folder source, or its name.
+    const auto targetFor = [&](const QString& source, const QString& relative) {
+        return outputDir.isEmpty() ? SourceTargetSelection::proposedTarget(source)
+                                   : QDir::cleanPath(outputDir + u'/' + pdfName(relative));
+    };
+
+    for (const QString& given : s.sources) {
+        const QString path = absolute(given, s.workingDir);
+        const QFileInfo info(path);
+        if (info.isDir()) {
+            // The name filter takes ".xls" in any letter case.
+            QDirIterator it(path, {QStringLiteral("*.xls")}, QDir::Files,
+                            s.recursive ? QDirIterator::Subdirectories
+                                        : QDirIterator::NoIteratorFlags);
+            while (it.hasNext()) {
+                const QString file = QDir::cleanPath(it.next());
+                out.jobs.append({file, targetFor(file, QDir(path).relativeFilePath(file))});
+            }
+        } else if (info.isFile()) {
+            if (!SourceTargetSelection::hasExtension(path, Xls))
+                return refuse(quotedPath(given) + QStringLiteral(": ") +
+                              SourceTargetSelection::invalidSourceMessage());
+            out.jobs.append({path, targetFor(path, info.fileName())});
+        } else {
+            return refuse(quotedPath(given) +
+                          QStringLiteral(" is neither a workbook nor a folder"));
+        }
+    }
+
+    if (!s.manifest.isEmpty()) {
+        const QString manifest = absolute(s.manifest, s.workingDir);
+        const QString base = QFileInfo(manifest).absolutePath();
+        QFile file(manifest);
+        if (!file.open(QIODevice::ReadOnly))
+            return refuse(QStringLiteral("the manifest %1 cannot be read (%2)")
+                              .arg(quotedPath(s.manifest), file.errorString()));
+        QString error;
+        QList<CsvRecord> records = readCsv(file.readAll(), &error);
+        if (!error.isEmpty())
+            return refuse(QStringLiteral("the manifest %1, %2").arg(quotedPath(s.manifest), error));
+        if (!records.isEmpty() && records.first().fields.size() == 2 &&
+            records.first().fields[0].trimmed().compare(u"source", Qt::CaseInsensitive) == 0 &&
+            records.first().fields[1].trimmed().compare(u"target", Qt::CaseInsensitive) == 0)
+            records.removeFirst();
+        for (const CsvRecord& r : records) {
+            const auto where = [&] {
+                return QStringLiteral("the manifest %1, line %2: ")
+                    .arg(quotedPath(s.manifest))
+                    .arg(r.line);
+            };
+            if (r.fields.size() > 2 || r.fields[0].isEmpty())
+                return refuse(where() + QStringLiteral("a row is source,target (the target may be "
+                                                       "left out)"));
+            const QString source = absolute(r.fields[0], base);
+            if (!SourceTargetSelection::hasExtension(source, Xls))
+                return refuse(where() + quotedPath(r.fields[0]) + QStringLiteral(": ") +
+                              SourceTargetSelection::invalidSourceMessage());
+            const QString target = r.fields.value(1);
+            if (target.isEmpty()) {
+                out.jobs.append({source, targetFor(source, QFileInfo(source).fileName())});
+                continue;
+            }
+            if (!SourceTargetSelection::hasExtension(target, Pdf))
+                return refuse(where() + quotedPath(target) + QStringLiteral(": ") +
+                              SourceTargetSelection::invalidTargetMessage());
+            out.jobs.append({source, absolute(target, base)});
+        }
+    }
+
+    std::sort(out.jobs.begin(), out.jobs.end(), [](const BatchJob& a, const BatchJob& b) {
+        return a.source != b.source ? a.source < b.source : a.target < b.target;
+    });
+    QHash<QString, QString> sourceOf;
+    for (const BatchJob& job : out.jobs) {
+        const auto known = sourceOf.constFind(job.target);
+        if (known != sourceOf.constEnd())
+            return refuse(
+                QStringLiteral("two jobs write %1: %2 and %3")
+                    .arg(quotedPath(job.target), quotedPath(*known), quotedPath(job.source)));
+        sourceOf.insert(job.target, job.source);
+    }
+    return out;
+}
+
+QList<BatchJob> shardOf(const QList<BatchJob>& jobs, int index, int count)
+{
+    QList<BatchJob> share;
+    for (qsizetype i = index; i < jobs.size(); i += count)
+        share << jobs[i];
+    return share;
+}
+
+bool targetIsCurrent(const BatchJob& job)
+{
+    const QFileInfo target(job.target);
+    return target.isFile() && target.lastModified() > QFileInfo(job.source).lastModified();
+}
+
+} // namespace quillmer::cli

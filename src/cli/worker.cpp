@@ -1,0 +1,168 @@
+#include "cli/worker.h"
+
+#include "errors/trap.h"
+#include "jobs/joblist.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <poppler-document.h>
+#include <poppler-global.h>
+
+namespace quillmer::cli {
+
+// The job's row: its file name, and the last status the conversion wrote.
+class Worker::Statuses : public JobStatusSink
+{
+public:
+    void UpdateListViewStatus(qint16, const QString& s) noexcept override { status = s; }
+    QString rowText(qint16) const override { return fileName; }
+    QString fileName, status;
+};
+
+// The message boxes of the job, kept instead of shown.
+class Worker::Messages : public MessageBoxService, public PointerService
+{
+public:
+    MessageAnswer show(const QString& text, MessageIcon icon, MessageButtons) override
+    {
+        if (icon == MessageIcon::Critical || icon == MessageIcon::None)
+            problems << text;
+        return MessageAnswer::Ok;
+    }
+    void setBusy() override {}
+    void setDefault() override {}
+    QStringList problems;
+};
+
+// The error handler's answers as ever; each failure is kept as well.
+class Worker::Failures : public ErrorHandler
+{
+public:
+    explicit Failures(Messages& messages) : ErrorHandler(messages, messages) {}
+    bool HandleError(qint32 number, const QString& description, const QString& label) override
+    {
+        descriptions << (description.isEmpty() ? QStringLiteral("error %1").arg(number)
+                                               : description);
+        return ErrorHandler::HandleError(number, description, label);
+    }
+    QStringList descriptions;
+};
+
+// "End the program" ends the batch after this job.
+class Worker::Exit : public ProgramExit
+{
+public:
+    void EndProgram() override { asked = true; }
+    bool asked = false;
+};
+
+namespace {
+
+class NoShell : public DocumentShell
+{
+public:
+    void ShellOpen(const QString&) override {}
+};
+
+std::mutex popplerMutex;
+
+} // namespace
+
+int pdfPageCount(const QString& path)
+{
+    std::lock_guard lock(popplerMutex);
+    static const bool quiet = [] {
+        poppler::set_debug_error_function([](const std::string&, void*) {}, nullptr);
+        return true;
+    }();
+    Q_UNUSED(quiet);
+    const std::unique_ptr<poppler::document> document(
+        poppler::document::load_from_file(QFile::encodeName(path).toStdString()));
+    return document && !document->is_locked() ? document->pages() : 0;
+}
+
+Worker::Worker(int number, const WorkerSetup& setup, std::unique_ptr<WorkerOffices> offices)
+    : m_setup(setup), m_options(setup.print), m_statuses(std::make_unique<Statuses>()),
+      m_messages(std::make_unique<Messages>()), m_errors(std::make_unique<Failures>(*m_messages)),
+      m_exit(std::make_unique<Exit>()), m_shell(std::make_unique<NoShell>()),
+      m_offices(std::move(offices)), m_printers(setup.registryPath), m_registry(setup.registryPath),
+      m_scratch(setup.scratchRoot + QStringLiteral("/worker-%1").arg(number))
+{
+    m_session = std::make_unique<ConversionSession>(ConversionSessionContext{
+        m_options, *m_statuses, *m_messages, *m_errors, *m_shell, *m_exit,
+        ConversionServices{*m_offices, m_printers, m_runner, m_registry, m_version, m_scratch}});
+}
+
+Worker::~Worker() = default;
+
+QString Worker::failureText() const
+{
+    if (!m_errors->descriptions.isEmpty())
+        return m_errors->descriptions.last();
+    if (!m_messages->problems.isEmpty())
+        return m_messages->problems.last();
+    return QStringLiteral("the conversion failed");
+}
+
+JobOutcome Worker::convert(const BatchJob& job, int serial)
+{
+    QElapsedTimer clock;
+    clock.start();
+    {
+        std::lock_guard lock(m_mutex);
+        m_current = serial;
+        m_calledOff.reset();
+        m_runner.resume();
+    }
+    m_statuses->fileName = JobList::fileNameOf(job.source);
+    m_statuses->status.clear();
+    m_messages->problems.clear();
+    m_errors->descriptions.clear();
+    m_exit->asked = false;
+
+    JobOutcome outcome;
+    const QString folder = QFileInfo(job.target).absolutePath();
+    if (!QDir().mkpath(folder)) {
+        outcome.error = QStringLiteral("the folder '%1' cannot be made").arg(folder);
+    } else if (const auto escaped =
+                   captureError([&] { m_session->convert(job.source, job.target); })) {
+        m_errors->descriptions << escaped->description();
+    }
+    {
+        std::lock_guard lock(m_mutex);
+        m_current = -1;
+    }
+    const bool converted = m_statuses->status == JobStatus::Completed;
+    m_offices->jobEnded(converted && !m_calledOff);
+
+    outcome.seconds = clock.nsecsElapsed() / 1e9;
+    outcome.endsBatch = m_exit->asked;
+    if (m_calledOff == Reason::Interrupted) {
+        outcome.interrupted = !converted;
+        outcome.error = QStringLiteral("interrupted");
+    } else if (m_calledOff == Reason::TimedOut && !converted) {
+        outcome.error = QStringLiteral("timed out after %1 s; its office was ended")
+                            .arg(m_setup.timeout.count() / 1000.0);
+    } else if (!converted && outcome.error.isEmpty()) {
+        outcome.error = failureText();
+    }
+    if (converted) {
+        outcome.status = JobOutcome::Status::Converted;
+        outcome.pages = pdfPageCount(job.target);
+        outcome.error.clear();
+    }
+    return outcome;
+}
+
+void Worker::callOff(int serial, Reason reason)
+{
+    std::lock_guard lock(m_mutex);
+    if (serial != m_current || m_calledOff)
+        return;
+    m_calledOff = reason;
+    m_offices->killOffices();
+    m_runner.stop();
+}
+
+} // namespace quillmer::cli
