@@ -8,12 +8,17 @@
 
 namespace quillmer {
 
+namespace {
+constexpr qint32 HiddenWindow = 0; // SW_HIDE
+}
+
 bool ProcessCommandRunner::RunCommandAndWait(const QString& commandLine,
                                              const QString& workingFolder, qint32& waitTime,
                                              qint32 windowState, qint32 creationFlags)
 {
-    // The window state travels as a 16-bit show command; the creation flags
-    // (a priority class) mean nothing to a Linux process.
+    // The window state travels as a 16-bit show command; a hidden program
+    // (show command 0) shows nothing, so its error output is discarded too.
+    // The creation flags (a priority class) mean nothing to a Linux process.
     if (windowState < std::numeric_limits<qint16>::min() ||
         windowState > std::numeric_limits<qint16>::max())
         throw AppError(err::Overflow);
@@ -26,7 +31,10 @@ bool ProcessCommandRunner::RunCommandAndWait(const QString& commandLine,
     std::unique_lock lock(m_mutex);
     if (m_stopped)
         return false;
-    auto process = platform::Process::start(parsed.executable, parsed.arguments, workingFolder);
+    platform::ProcessOptions options;
+    options.workingFolder = workingFolder;
+    options.discardErrorOutput = windowState == HiddenWindow;
+    auto process = platform::Process::start(parsed.executable, parsed.arguments, options);
     if (!process)
         return false;
     m_running = process.get();

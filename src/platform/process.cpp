@@ -199,8 +199,11 @@ pid_t forkAndExec(char* const* argv, char* const* envp, const ProcessOptions& op
         const int out = ::open("/dev/null", O_WRONLY);
         if (in >= 0)
             ::dup2(in, 0);
-        if (out >= 0)
+        if (out >= 0) {
             ::dup2(out, 1);
+            if (options.discardErrorOutput)
+                ::dup2(out, 2);
+        }
         sigset_t none;
         sigemptyset(&none);
         ::sigprocmask(SIG_SETMASK, &none, nullptr);
@@ -242,6 +245,8 @@ pid_t spawn(char* const* argv, char* const* envp, const ProcessOptions& options,
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
     posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    if (options.discardErrorOutput)
+        posix_spawn_file_actions_adddup2(&actions, 1, 2);
     if (folder)
         posix_spawn_file_actions_addchdir_np(&actions, folder);
     posix_spawn_file_actions_addclosefrom_np(&actions, 3);

@@ -47,10 +47,12 @@ struct ProcessOptions
     int parentDeathSignal = 0;
     // Environment variables the program does not inherit.
     QList<QByteArray> unsetEnvironment;
+    // Standard error on /dev/null too, for a program that must show nothing.
+    bool discardErrorOutput = false;
 };
 
 // A started program. The program gets no shell, standard input and output on
-// /dev/null, standard error shared with this process, and no other open file
+// /dev/null, standard error shared with this process (unless discarded), and no other open file
 // of this process. A Process that is destroyed while its program still runs
 // leaves it running and reaps it when it ends, so that it never stays a
 // zombie.

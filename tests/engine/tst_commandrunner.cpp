@@ -9,6 +9,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <atomic>
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <thread>
@@ -94,6 +95,28 @@ private slots:
         wait = -1;
         QVERIFY(runner.RunCommandAndWait("/bin/sh -c \"exit 0\"", QString(), wait, 0, 128));
         QVERIFY(runner.lastOutcome().succeeded());
+    }
+
+    // A hidden program (window state 0) shows nothing: its error output does
+    // not reach this process's; a shown one (state 1) shares it.
+    void hiddenProgramShowsNoErrors()
+    {
+        QTemporaryDir dir;
+        const QString captured = dir.filePath("stderr");
+        const int saved = ::dup(2);
+        const int file = ::open(QFile::encodeName(captured).constData(), O_WRONLY | O_CREAT, 0600);
+        ::dup2(file, 2);
+        ProcessCommandRunner runner;
+        qint32 wait = -1;
+        const bool hidden =
+            runner.RunCommandAndWait("/bin/sh -c \"echo hidden >&2\"", QString(), wait, 0, 128);
+        const bool shown =
+            runner.RunCommandAndWait("/bin/sh -c \"echo shown >&2\"", QString(), wait, 1, 128);
+        ::dup2(saved, 2);
+        ::close(saved);
+        ::close(file);
+        QVERIFY(hidden && shown);
+        QCOMPARE(readFile(captured), QByteArray("shown\n"));
     }
 
     // The reason for the exit code: Ghostscript can start, fail and still
