@@ -26,7 +26,7 @@ build: setup
 sanitize: setup
 	cmake -S . -B $(ASAN_BUILD) -G Ninja -DQUILLMER_SANITIZE=ON $(CMAKE_FLAGS)
 	cmake --build $(ASAN_BUILD) --parallel
-	scripts/run-tests.sh $(ASAN_BUILD) -LE office
+	LSAN_OPTIONS=suppressions=$(CURDIR)/scripts/lsan.supp scripts/run-tests.sh $(ASAN_BUILD) -LE office
 
 fuzz: setup
 	scripts/fuzz.sh $(FUZZ_SECONDS)
