@@ -44,7 +44,7 @@ violations=()
 violate() { violations+=("$1"); }
 # Processes whose command line names the run's temporary folder: its
 # offices (private profiles) and Ghostscript runs (scratch files).
-leftovers() { grep -lsF -- "$1" /proc/[0-9]*/cmdline | cut -d/ -f3 || true; }
+leftovers() { pgrep -f -- "$1" || true; }
 
 started=$(date +%s.%N)
 for ((first = 0; first < ${#sources[@]}; first += perrun)); do
