@@ -1,6 +1,7 @@
 // quillmer-convert as a script runs it, from the program folder, on real
 // LibreOffice and Ghostscript: a mixed batch from a manifest with awkward
-// paths, its resumption, Ctrl-C in the middle of a batch, and a usage error.
+// paths, its resumption, damaged workbooks, Ctrl-C in the middle of a batch,
+// and a usage error.
 #include "support/files.h"
 #include "support/officeprocesses.h"
 #include "support/pdftools.h"
@@ -10,6 +11,7 @@
 #include <QElapsedTimer>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QMap>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -76,10 +78,13 @@ QByteArray checksum(const QString& path)
     return QCryptographicHash::hash(readFile(path), QCryptographicHash::Sha256);
 }
 
-// Nothing of the run is left: no office, no scratch folder.
+// Nothing of the run is left: no office, no Ghostscript (its command line
+// names the scratch folder), no scratch folder.
 void verifyNothingLeft(pid_t pid)
 {
     QCOMPARE(test::ourOfficeProcesses(pid), QList<pid_t>());
+    QCOMPARE(test::runningProcesses("quillmer-convert-" + QByteArray::number(pid) + '-'),
+             QList<pid_t>());
     QCOMPARE(QDir(QDir::tempPath())
                  .entryList({QStringLiteral("quillmer-convert-%1-*").arg(pid)}, QDir::Dirs),
              QStringList());
@@ -155,6 +160,52 @@ private slots:
         QCOMPARE(recordOf(report, bad)["status"].toString(), QString("failed"));
         QCOMPARE(checksum(target1), kept);
         verifyNothingLeft(again.pid);
+    }
+
+    // Seeded damaged copies of two workbooks (bench/mutate.py: bytes
+    // changed, truncated, OLE sectors swapped, header changed) and two of
+    // corpus/bad: no crash, exit code 1 as something failed, each failure
+    // with a reason and no target, each success a whole PDF, the sources
+    // unchanged, nothing left.
+    void damagedWorkbooks()
+    {
+        QTemporaryDir dir;
+        QProcess mutate;
+        mutate.start(QStringLiteral("python3"),
+                     {QUILLMER_MUTATOR, "--seed", "7", "--count", "4", dir.filePath("in"),
+                      corpus("xls/poi_SampleSS.xls"), corpus("xls/edr_TestUnicodeChars.xls")});
+        QVERIFY(mutate.waitForFinished(60000));
+        QCOMPARE(mutate.exitCode(), 0);
+        for (const QString name : {"edr_TestFail_Binary.xls", "poi_password.xls"})
+            writeFile(dir.filePath("in/" + name), readFile(corpus("bad/" + name)));
+        QMap<QString, QByteArray> before;
+        for (const QFileInfo& source : QDir(dir.filePath("in")).entryInfoList(QDir::Files))
+            before[source.filePath()] = checksum(source.filePath());
+        QCOMPARE(before.size(), 6);
+
+        const Run run =
+            convert({"in", "-o", "out", "-j", "2", "--timeout", "60", "--report", "report.jsonl"},
+                    dir.path());
+        QVERIFY(!run.crashed);
+        QCOMPARE(run.exitCode, 1);
+        verifyNothingLeft(run.pid);
+        const QList<QJsonObject> report = records(dir.filePath("report.jsonl"));
+        QCOMPARE(report.size(), before.size());
+        for (auto [source, sum] : before.asKeyValueRange()) {
+            const QJsonObject r = recordOf(report, source);
+            const QString target =
+                dir.filePath("out/" + QFileInfo(source).completeBaseName() + ".pdf");
+            if (r["status"].toString() == "converted") {
+                QVERIFY2(!pageSizes(target).isEmpty(), qPrintable(source));
+            } else {
+                QCOMPARE(r["status"].toString(), QString("failed"));
+                QVERIFY2(!r["error"].toString().trimmed().isEmpty(), qPrintable(source));
+                QVERIFY2(!QFileInfo::exists(target), qPrintable(source));
+            }
+            QCOMPARE(checksum(source), sum);
+        }
+        QCOMPARE(recordOf(report, dir.filePath("in/poi_password.xls"))["status"].toString(),
+                 QString("failed"));
     }
 
     // Ctrl-C after the first job: the running jobs end, nothing new starts,
