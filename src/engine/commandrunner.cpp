@@ -8,10 +8,6 @@
 
 namespace quillmer {
 
-namespace {
-constexpr qint32 HiddenWindow = 0; // SW_HIDE
-}
-
 bool ProcessCommandRunner::RunCommandAndWait(const QString& commandLine,
                                              const QString& workingFolder, qint32& waitTime,
                                              qint32 windowState, qint32 creationFlags)

@@ -19,7 +19,6 @@ QString setPdfWriteOperand(bool setPdfWrite)
 // The wait, window state and creation flags of every Ghostscript run: no
 // time limit, hidden, high priority.
 constexpr qint32 NoTimeLimit = -1;
-constexpr qint32 Hidden = 0;
 constexpr qint32 HighPriority = 128;
 
 } // namespace
@@ -52,7 +51,7 @@ QString GhostscriptRuns::secondRunCommand(const QString& gsPath, const QString& 
 std::optional<int> GhostscriptRuns::ask(const QString& commandLine, const QString& workingFolder)
 {
     qint32 wait = NoTimeLimit;
-    if (!m_runner.RunCommandAndWait(commandLine, workingFolder, wait, Hidden, HighPriority))
+    if (!m_runner.RunCommandAndWait(commandLine, workingFolder, wait, HiddenWindow, HighPriority))
         return std::nullopt;
     const CommandOutcome outcome = m_runner.lastOutcome();
     if (!outcome.ended || !outcome.exitCode)
@@ -84,7 +83,7 @@ bool GhostscriptRuns::run(const QString& commandLine, const QString& scratch,
                           const QString& outputFile)
 {
     qint32 wait = NoTimeLimit;
-    if (!m_runner.RunCommandAndWait(commandLine, scratch, wait, Hidden, HighPriority))
+    if (!m_runner.RunCommandAndWait(commandLine, scratch, wait, HiddenWindow, HighPriority))
         return false;
     if (!m_runner.lastOutcome().succeeded())
         QFile::remove(outputFile);
