@@ -64,11 +64,11 @@ struct NoPointer : PointerService
     void setBusy() override {}
     void setDefault() override {}
 };
-struct NoShell : ui::ShellOpener
+struct NoShell : DocumentShell
 {
-    bool open(const QUrl&) override { return false; }
+    void ShellOpen(const QString&) override {}
 };
-struct NoEnd : ui::ProgramEnder
+struct NoEnd : ProgramExit
 {
     void EndProgram() override {}
 };
