@@ -9,6 +9,8 @@
 #include <QFileInfo>
 #include <QHash>
 #include <algorithm>
+#include <dirent.h>
+#include <sys/stat.h>
 
 namespace quillmer::cli {
 
@@ -34,6 +36,39 @@ QString quotedPath(const QString& path)
     return QStringLiteral("'%1'").arg(QDir::toNativeSeparators(path));
 }
 
+// The first workbook below folder (or folder, when recursive) whose name is
+// not UTF-8 text, which the program's paths cannot carry: a folder's listing
+// leaves it out without a word. Empty when there is none.
+QByteArray unreadableName(const QByteArray& folder, bool recursive)
+{
+    DIR* listing = ::opendir(folder.constData());
+    if (!listing)
+        return {};
+    QByteArray found;
+    while (const dirent* entry = ::readdir(listing)) {
+        const QByteArray name(entry->d_name);
+        if (name == "." || name == "..")
+            continue;
+        const QByteArray path = folder + '/' + name;
+        struct stat st;
+        if (::lstat(path.constData(), &st) != 0)
+            continue;
+        const bool isDir = S_ISDIR(st.st_mode);
+        if (QFile::encodeName(QFile::decodeName(name)) != name) {
+            if ((S_ISREG(st.st_mode) && name.toLower().endsWith(".xls")) || (recursive && isDir)) {
+                found = path;
+                break;
+            }
+        } else if (recursive && isDir) {
+            found = unreadableName(path, true);
+            if (!found.isEmpty())
+                break;
+        }
+    }
+    ::closedir(listing);
+    return found;
+}
+
 } // namespace
 
 GatheredJobs gatherJobs(const JobSources& s)
@@ -56,6 +91,11 @@ GatheredJobs gatherJobs(const JobSources& s)
         const QString path = absolute(given, s.workingDir);
         const QFileInfo info(path);
         if (info.isDir()) {
+            const QByteArray unreadable = unreadableName(QFile::encodeName(path), s.recursive);
+            if (!unreadable.isEmpty())
+                return refuse(quotedPath(QFile::decodeName(unreadable)) +
+                              QStringLiteral(": the name is not UTF-8 text and cannot be read; "
+                                             "rename it"));
             // The name filter takes ".xls" in any letter case.
             QDirIterator it(path, {QStringLiteral("*.xls")}, QDir::Files,
                             s.recursive ? QDirIterator::Subdirectories

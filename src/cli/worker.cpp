@@ -11,13 +11,22 @@
 
 namespace quillmer::cli {
 
-// The job's row: its file name, and the last status the conversion wrote.
+// The job's row: its file name, and whether the conversion marked it
+// "Completed". That comes right after the whole PDF is in place, and stays
+// true when ending the workbook and its office fails afterwards (the row then
+// reads "Failed"): an office killed then, by a time-out or Ctrl-C, does not
+// undo a target that is written.
 class Worker::Statuses : public JobStatusSink
 {
 public:
-    void UpdateListViewStatus(qint16, const QString& s) noexcept override { status = s; }
+    void UpdateListViewStatus(qint16, const QString& s) noexcept override
+    {
+        status = s;
+        completed = completed || s == JobStatus::Completed;
+    }
     QString rowText(qint16) const override { return fileName; }
     QString fileName, status;
+    bool completed = false;
 };
 
 // The message boxes of the job, kept instead of shown.
@@ -117,6 +126,7 @@ JobOutcome Worker::convert(const BatchJob& job, int serial)
     }
     m_statuses->fileName = JobList::fileNameOf(job.source);
     m_statuses->status.clear();
+    m_statuses->completed = false;
     m_messages->problems.clear();
     m_errors->descriptions.clear();
     m_exit->asked = false;
@@ -133,8 +143,9 @@ JobOutcome Worker::convert(const BatchJob& job, int serial)
         std::lock_guard lock(m_mutex);
         m_current = -1;
     }
-    const bool converted = m_statuses->status == JobStatus::Completed;
-    m_offices->jobEnded(converted && !m_calledOff);
+    const bool converted = m_statuses->completed;
+    // An office that failed to end the workbook is not trusted with the next.
+    m_offices->jobEnded(m_statuses->status == JobStatus::Completed && !m_calledOff);
 
     outcome.seconds = clock.nsecsElapsed() / 1e9;
     outcome.endsBatch = m_exit->asked;

@@ -1,21 +1,27 @@
 // quillmer-convert as a script runs it, from the program folder, on real
 // LibreOffice and Ghostscript: a mixed batch from a manifest with awkward
-// paths, its resumption, damaged workbooks, Ctrl-C in the middle of a batch,
-// and a usage error.
+// paths, its resumption, awkward file names, damaged workbooks, Ctrl-C in
+// the middle of a batch, a usage error, and a broken setting or target.
+#include "cli/command.h"
 #include "support/files.h"
 #include "support/officeprocesses.h"
 #include "support/pdftools.h"
+#include "support/programs.h"
 
 #include <QCryptographicHash>
 #include <QDir>
+#include <QDirIterator>
 #include <QElapsedTimer>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QMap>
 #include <QProcess>
+#include <QRegularExpression>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 #include <csignal>
+#include <cstdio>
 
 using namespace quillmer;
 using quillmer::test::corpus;
@@ -90,6 +96,50 @@ void verifyNothingLeft(pid_t pid)
              QStringList());
 }
 
+// Every entry below folder, as paths relative to it.
+QStringList treeOf(const QString& folder)
+{
+    QStringList all;
+    QDirIterator it(folder, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext())
+        all << QDir(folder).relativeFilePath(it.next());
+    all.sort();
+    return all;
+}
+
+// A file by the bytes of its name, which need not be UTF-8.
+bool writeRaw(const QByteArray& path, const QByteArray& data)
+{
+    std::FILE* f = std::fopen(path.constData(), "wb");
+    if (!f)
+        return false;
+    const bool written =
+        std::fwrite(data.constData(), 1, size_t(data.size()), f) == size_t(data.size());
+    return std::fclose(f) == 0 && written;
+}
+
+QByteArray readRaw(std::FILE* f)
+{
+    QByteArray all;
+    if (!f)
+        return all;
+    std::rewind(f);
+    char buffer[4096];
+    for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, f)) > 0;)
+        all.append(buffer, qsizetype(n));
+    return all;
+}
+
+QByteArray readRaw(const QByteArray& path)
+{
+    std::FILE* f = std::fopen(path.constData(), "rb");
+    const QByteArray all = readRaw(f);
+    if (f)
+        std::fclose(f);
+    return all;
+}
+
 } // namespace
 
 class TestConvertCommand : public QObject
@@ -160,6 +210,65 @@ private slots:
         QCOMPARE(recordOf(report, bad)["status"].toString(), QString("failed"));
         QCOMPARE(checksum(target1), kept);
         verifyNothingLeft(again.pid);
+    }
+
+    // A workbook whose name holds a character a shell, a command line, a URL
+    // or a terminal takes for something else, given after "--": it converts
+    // to the same name with ".pdf" in the output folder, its bytes unchanged,
+    // and nothing is written anywhere else. The names never reach Ghostscript
+    // or the office as arguments (the office opens a URL made from the path,
+    // Ghostscript reads the scratch folder's fixed names). A name that is not
+    // UTF-8 cannot be carried (given by its folder, it was left out without
+    // a word): the batch is refused, naming it.
+    void awkwardNames_data()
+    {
+        QTest::addColumn<QByteArray>("name");
+        QTest::addColumn<QString>("target"); // below the output folder; empty: refused
+        QTest::newRow("double quote") << QByteArray("say \"hi\".xls") << "say \"hi\".pdf";
+        QTest::newRow("single quote") << QByteArray("it's.xls") << "it's.pdf";
+        QTest::newRow("spaces") << QByteArray(" two  spaces .xls") << " two  spaces .pdf";
+        QTest::newRow("newline") << QByteArray("two\nlines.xls") << "two\nlines.pdf";
+        QTest::newRow("leading dash") << QByteArray("-x.xls") << "-x.pdf";
+        QTest::newRow("URL characters") << QByteArray("50% #1?.xls") << "50% #1?.pdf";
+        QTest::newRow("not UTF-8") << QByteArray("caf\xe9.xls") << QString();
+    }
+    void awkwardNames()
+    {
+        QFETCH(QByteArray, name);
+        QFETCH(QString, target);
+        QTemporaryDir dir;
+        QVERIFY(QDir().mkpath(dir.filePath("in")));
+        const QByteArray source = QFile::encodeName(dir.filePath("in/")) + name;
+        const QByteArray workbook = readFile(corpus("xls/poi_SampleSS.xls"));
+        QVERIFY(writeRaw(source, workbook));
+        const auto removeSource = qScopeGuard([&] { ::unlink(source.constData()); });
+        const QStringList before = treeOf(dir.path());
+        const bool utf8 = QString::fromUtf8(name).toUtf8() == name;
+
+        const Run run = convert({"-o", "../out", "--report", "../report.jsonl", "--",
+                                 utf8 ? QString::fromUtf8(name) : QString(".")},
+                                dir.filePath("in"));
+        QCOMPARE(readRaw(source), workbook);
+        verifyNothingLeft(run.pid);
+        QStringList after = treeOf(dir.path());
+        if (target.isEmpty()) {
+            QCOMPARE(run.exitCode, 2);
+            QVERIFY2(run.err.startsWith("quillmer-convert: '" + dir.filePath("in/caf\uFFFD.xls") +
+                                        "': the name is not UTF-8 text"),
+                     qPrintable(run.err));
+            QCOMPARE(after, before);
+            return;
+        }
+        QVERIFY2(run.exitCode == 0, qPrintable(run.err + run.out));
+        const QList<QJsonObject> report = records(dir.filePath("report.jsonl"));
+        QCOMPARE(report.size(), 1);
+        QCOMPARE(report[0]["status"].toString(), QString("converted"));
+        QCOMPARE(report[0]["target"].toString(), dir.filePath("out/" + target));
+        QVERIFY(!pageSizes(dir.filePath("out/" + target)).isEmpty());
+        after.removeAll("out");
+        after.removeAll("out/" + target);
+        after.removeAll("report.jsonl");
+        QCOMPARE(after, before);
     }
 
     // Seeded damaged copies of two workbooks (bench/mutate.py: bytes
@@ -261,6 +370,87 @@ private slots:
                  qPrintable(run.err));
         QVERIFY(!QFileInfo::exists(dir.filePath("out")));
         verifyNothingLeft(run.pid);
+    }
+
+    // A broken setting or target, for a batch of two jobs, run in this
+    // process with a program folder of its own: exit code 1, what is said on
+    // standard error, the records and their reason; no target is written.
+    // Without Ghostscript the batch ends after the first job, as the window
+    // ends the program; a target folder that cannot be written fails each
+    // job and the batch goes on.
+    void brokenSettingOrTarget_data()
+    {
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<QString>("said");   // on standard error
+        QTest::addColumn<int>("failures");   // all of them failed
+        QTest::addColumn<QString>("reason"); // of each record
+        QTest::newRow("no LibreOffice in the registry")
+            << "office"
+            << "names no LibreOffice; building the program writes it" << 0 << QString();
+        QTest::newRow("Ghostscript missing")
+            << "gs"
+            << "the batch stopped after the failure above; 1 jobs not done" << 1
+            << "Converter is missing or corrupted. Please contact our Support Team.";
+        QTest::newRow("target folder cannot be made")
+            << "folder" << QString() << 2 << "the folder '%1' cannot be made";
+        QTest::newRow("target folder read-only")
+            << "read-only" << QString() << 2 << "Permission denied";
+    }
+    void brokenSettingOrTarget()
+    {
+        QFETCH(QString, fault);
+        QFETCH(QString, said);
+        QFETCH(int, failures);
+        QFETCH(QString, reason);
+        QTemporaryDir dir;
+        for (const char* name : {"in/a.xls", "in/b.xls"})
+            writeFile(dir.filePath(name), readFile(corpus("xls/poi_SampleSS.xls")));
+        QString registry =
+            QString::fromUtf8(readFile(QStringLiteral(QUILLMER_PROGRAM_DIR "/registry.reg")));
+        QString out = dir.filePath("out");
+        if (fault == "office")
+            registry.replace("Excel\\InstallRoot]", "Excel\\Elsewhere]");
+        if (fault == "gs")
+            registry.replace(QRegularExpression("\"GSPath\"=\"[^\"]*\""),
+                             "\"GSPath\"=\"" + dir.filePath("no-gs") + '"');
+        if (fault == "folder") {
+            writeFile(dir.filePath("file"), "a file");
+            out = dir.filePath("file/out");
+        }
+        writeFile(dir.filePath("program/registry.reg"), registry.toUtf8());
+        // Root ignores permission bits; the immutable attribute holds for root too.
+        const bool immutable = fault == "read-only" && ::geteuid() == 0;
+        if (fault == "read-only") {
+            QVERIFY(QDir().mkpath(out));
+            if (immutable ? !test::runProgram("chattr", {"+i", out}).succeeded
+                          : !QFile::setPermissions(out, QFile::ReadOwner | QFile::ExeOwner))
+                QSKIP("the folder cannot be made read-only here");
+        }
+
+        std::FILE* output = std::tmpfile();
+        std::FILE* errors = std::tmpfile();
+        const cli::CommandResult result =
+            cli::runConvertCommand({"in", "-o", out, "-j", "1", "--report", "report.jsonl"},
+                                   dir.filePath("program"), dir.path(), output, errors, false);
+        const QString err = QString::fromUtf8(readRaw(errors));
+        std::fclose(output);
+        std::fclose(errors);
+        if (immutable)
+            test::runProgram("chattr", {"-i", out});
+        else if (fault == "read-only")
+            QFile::setPermissions(out, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+
+        QCOMPARE(result.exitCode, 1);
+        QVERIFY2(err.contains(said), qPrintable(err));
+        const QList<QJsonObject> report = records(dir.filePath("report.jsonl"));
+        QCOMPARE(report.size(), failures);
+        for (const QJsonObject& r : report) {
+            QCOMPARE(r["status"].toString(), QString("failed"));
+            QVERIFY2(r["error"].toString().contains(QString(reason).replace("%1", out)),
+                     qPrintable(r["error"].toString()));
+        }
+        QCOMPARE(treeOf(dir.filePath("out")), QStringList());
+        verifyNothingLeft(::getpid());
     }
 };
 

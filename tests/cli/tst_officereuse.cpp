@@ -1,13 +1,20 @@
 // A worker's office kept from job to job, on real LibreOffice and
 // Ghostscript: replaced after a job that did not convert and after its
-// number of jobs, and the PDFs the same as from an office of their own.
+// number of jobs, and the PDFs the same as from an office of their own;
+// and a batch's office hurt in the middle of a job.
+#include "cli/batch.h"
 #include "cli/worker.h"
+#include "support/faultyhost.h"
 #include "support/files.h"
 #include "support/officeprocesses.h"
 #include "support/pdftools.h"
 
+#include <QFileInfo>
+#include <QMap>
 #include <QTemporaryDir>
 #include <QTest>
+#include <csignal>
+#include <utility>
 
 using namespace quillmer;
 using namespace quillmer::cli;
@@ -35,6 +42,43 @@ bool samePages(const QList<QByteArray>& a, const QList<QByteArray>& b)
             return false;
     return true;
 }
+
+using At = test::FaultyHost::At;
+
+// A worker's kept office; the first one it hands out is hurt.
+class FaultyOffices final : public WorkerOffices
+{
+public:
+    FaultyOffices(At at, int signal)
+        : m_real(ProgramRegistry, std::chrono::minutes(2)), m_at(at), m_signal(signal)
+    {
+    }
+    std::unique_ptr<platform::SpreadsheetHost> create() override
+    {
+        auto host = m_real.create();
+        const pid_t office = std::exchange(m_armed, false) ? m_real.processId() : 0;
+        return std::make_unique<test::FaultyHost>(std::move(host), office, m_at, m_signal);
+    }
+    void jobEnded(bool converted) override { m_real.jobEnded(converted); }
+    void killOffices() noexcept override { m_real.killOffices(); }
+    void close() override { m_real.close(); }
+
+private:
+    ReusedOffices m_real;
+    At m_at;
+    int m_signal;
+    bool m_armed = true;
+};
+
+struct Outcomes final : BatchObserver
+{
+    void started(int) override {}
+    void jobDone(const BatchJob& job, const JobOutcome& outcome) override
+    {
+        of[QFileInfo(job.target).fileName()] = outcome;
+    }
+    QMap<QString, JobOutcome> of;
+};
 
 } // namespace
 
@@ -91,6 +135,57 @@ private slots:
         QCOMPARE(own.size(), 2);
         QVERIFY(samePages(pages(dir.filePath("2.pdf"), dir.path()), own));
         QVERIFY(samePages(pages(dir.filePath("6.pdf"), dir.path()), own));
+    }
+
+    // The office of a batch's first job is killed as the workbook opens, as
+    // it prints, or as the workbook closes once the PDF is written, or it
+    // freezes past the batch's time-out. A job whose PDF is in place has
+    // converted, whatever became of its office after; any other fails with
+    // its reason and leaves no target. The office is replaced, the second
+    // job converts and no office is left.
+    void officeHurtMidJob_data()
+    {
+        QTest::addColumn<At>("at");
+        QTest::addColumn<int>("signal");
+        QTest::addColumn<bool>("converts");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("killed at open") << At::Open << SIGKILL << false << QString();
+        QTest::newRow("killed at print") << At::Print << SIGKILL << false << QString();
+        QTest::newRow("killed at close") << At::Close << SIGKILL << true << QString();
+        QTest::newRow("frozen past the time-out")
+            << At::Open << SIGSTOP << false
+            << QString("timed out after 10 s; its office was ended");
+    }
+    void officeHurtMidJob()
+    {
+        QFETCH(At, at);
+        QFETCH(int, signal);
+        QFETCH(bool, converts);
+        QFETCH(QString, reason);
+        QTemporaryDir dir;
+        BatchSettings settings;
+        settings.setup = WorkerSetup{ProgramRegistry, ConversionOptions{}, std::chrono::seconds(10),
+                                     dir.filePath("scratch")};
+        settings.offices = [=] { return std::make_unique<FaultyOffices>(at, signal); };
+        const QString sample = corpus("xls/poi_SampleSS.xls");
+        Outcomes outcomes;
+        const BatchSummary summary = runBatch(
+            {{sample, dir.filePath("1.pdf")}, {sample, dir.filePath("2.pdf")}}, settings, outcomes);
+
+        QCOMPARE(summary.converted, converts ? 2 : 1);
+        QCOMPARE(summary.failed, converts ? 0 : 1);
+        const JobOutcome first = outcomes.of.value("1.pdf");
+        if (converts) {
+            QCOMPARE(first.status, JobOutcome::Status::Converted);
+            QCOMPARE(first.pages, 2);
+        } else {
+            QCOMPARE(first.status, JobOutcome::Status::Failed);
+            QVERIFY2(reason.isEmpty() ? !first.error.trimmed().isEmpty() : first.error == reason,
+                     qPrintable(first.error));
+            QVERIFY(!QFileInfo::exists(dir.filePath("1.pdf")));
+        }
+        QCOMPARE(outcomes.of.value("2.pdf").status, JobOutcome::Status::Converted);
+        QCOMPARE(test::pageSizes(dir.filePath("2.pdf")).size(), 2);
     }
 };
 

@@ -5,6 +5,7 @@
 #include "pipelinerig.h"
 #include "platform/profilefile.h"
 #include "platform/spareoffice.h"
+#include "support/faultyhost.h"
 #include "support/officeprocesses.h"
 #include "support/pdftools.h"
 
@@ -41,73 +42,6 @@ bool noOfficeOf(pid_t program, int limitMs)
     }
     return true;
 }
-
-// A host that hurts its own office with a signal as a call is made: at the
-// open, or at the print.
-class FaultyHost : public SpreadsheetHost
-{
-public:
-    enum class At
-    {
-        Open,
-        Print
-    };
-
-    FaultyHost(std::unique_ptr<SpreadsheetHost> real, pid_t office, At at, int signal)
-        : m_real(std::move(real)), m_office(office), m_at(at), m_signal(signal)
-    {
-    }
-
-    std::shared_ptr<platform::Workbook> WorkbooksOpen(const QString& path) override
-    {
-        if (m_at == At::Open)
-            ::kill(m_office, m_signal);
-        return wrapped(m_real->WorkbooksOpen(path));
-    }
-    std::shared_ptr<platform::Workbook> ActiveWorkbook() override
-    {
-        return wrapped(m_real->ActiveWorkbook());
-    }
-    QString ActivePrinter() const override { return m_real->ActivePrinter(); }
-    void setActivePrinter(const QString& name) override { m_real->setActivePrinter(name); }
-    void Quit() override { m_real->Quit(); }
-
-private:
-    class Book : public platform::Workbook
-    {
-    public:
-        Book(std::shared_ptr<platform::Workbook> real, FaultyHost& host)
-            : m_real(std::move(real)), m_host(host)
-        {
-        }
-        QString Name() const override { return m_real->Name(); }
-        qint16 SheetCount() const override { return m_real->SheetCount(); }
-        std::unique_ptr<Worksheet> Sheets(qint16 index) override { return m_real->Sheets(index); }
-        void PrintOut(const OptionalArg& a, const OptionalArg& b, const OptionalArg& c,
-                      const OptionalArg& d, const OptionalArg& e, const OptionalArg& f,
-                      const OptionalArg& g, const OptionalArg& h) override
-        {
-            if (m_host.m_at == At::Print)
-                ::kill(m_host.m_office, m_host.m_signal);
-            m_real->PrintOut(a, b, c, d, e, f, g, h);
-        }
-        void Close() override { m_real->Close(); }
-
-    private:
-        std::shared_ptr<platform::Workbook> m_real;
-        FaultyHost& m_host;
-    };
-
-    std::shared_ptr<platform::Workbook> wrapped(std::shared_ptr<platform::Workbook> book)
-    {
-        return std::make_shared<Book>(std::move(book), *this);
-    }
-
-    std::unique_ptr<SpreadsheetHost> m_real;
-    pid_t m_office;
-    At m_at;
-    int m_signal;
-};
 
 // A limit on the size of the files this process (and what it starts from
 // now on) writes; a write past it fails as on a full disk.

@@ -19,6 +19,7 @@
 #include <future>
 #include <latch>
 #include <signal.h>
+#include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
 
@@ -31,6 +32,12 @@ using quillmer::test::processRuns;
 using quillmer::test::corpus;
 
 namespace {
+
+mode_t modeOf(const QString& path)
+{
+    struct stat st;
+    return ::lstat(QFile::encodeName(path).constData(), &st) == 0 ? (st.st_mode & 07777) : 0;
+}
 
 const QString OfficeFolder = QStringLiteral("/usr/lib/libreoffice/program/");
 
@@ -161,8 +168,12 @@ private slots:
         QCOMPARE(templateFolder, cache.filePath("quillmer/office-profile"));
         {
             LibreOfficeHost host(OfficeFolder, printersOf(m_registry));
+            // The office's profile lies in a folder of the user's alone.
+            QCOMPARE(modeOf(QFileInfo(host.profileFolder()).absolutePath()), mode_t(0700));
             host.Quit();
         }
+        // So does the template copied from it.
+        QCOMPARE(modeOf(cache.filePath("quillmer")), mode_t(0700));
         const QString settings = templateFolder + "/user/registrymodifications.xcu";
         QVERIFY(QFileInfo(settings).isFile());
         QVERIFY(!QFileInfo::exists(templateFolder + "/user/.lock"));
