@@ -1,20 +1,14 @@
 #include "engine/ghostscript.h"
 
-#include <QFile>
+#include "platform/ghostscriptcommand.h"
+
 #include <QFileInfo>
 
 namespace quillmer {
 
+namespace gs = platform::ghostscript;
+
 namespace {
-
-const QChar Quote = u'"';
-
-// " -c .setpdfwrite -f ", or its replacement for a Ghostscript without it.
-QString setPdfWriteOperand(bool setPdfWrite)
-{
-    return setPdfWrite ? QStringLiteral(" -dCompatibilityLevel=1.4 -c .setpdfwrite -f ")
-                       : QStringLiteral(" -dCompatibilityLevel=1.4 -c 3000000 setvmthreshold -f ");
-}
 
 // The wait, window state and creation flags of every Ghostscript run: no
 // time limit, hidden, high priority.
@@ -30,22 +24,17 @@ QString GhostscriptRuns::firstRunCommand(const QString& gsPath, const QString& s
 {
     const QString output =
         allPages ? QStringLiteral("/PdfFile.pdf") : QStringLiteral("/PdfFiletemp.pdf");
-    return gsPath + QStringLiteral(" -dSAFER -dNOPAUSE -dBATCH -sDEVICE=pdfwrite -sOutputFile=") +
-           Quote + scratch + output + Quote + setPdfWriteOperand(setPdfWrite) + Quote + scratch +
-           QStringLiteral("/PsFile.ps") + Quote;
+    return gs::pdfwriteCommand(gsPath, scratch + QStringLiteral("/PsFile.ps"), scratch + output,
+                               std::nullopt, setPdfWrite);
 }
 
 QString GhostscriptRuns::secondRunCommand(const QString& gsPath, const QString& scratch,
                                           const QString& firstPage, const QString& lastPage,
                                           bool setPdfWrite)
 {
-    // The numeric test passes white space around a number; in the command
-    // it would split the option and hand Ghostscript the number as a file.
-    return gsPath + QStringLiteral(" -dSAFER -dNOPAUSE -dBATCH -sDEVICE=pdfwrite -dFirstPage=") +
-           firstPage.trimmed() + QStringLiteral(" -dLastPage=") + lastPage.trimmed() +
-           QStringLiteral(" -sOutputFile=") + Quote + scratch + QStringLiteral("/PdfFile.pdf") +
-           Quote + setPdfWriteOperand(setPdfWrite) + Quote + scratch +
-           QStringLiteral("/PdfFiletemp.pdf") + Quote;
+    return gs::pdfwriteCommand(gsPath, scratch + QStringLiteral("/PdfFiletemp.pdf"),
+                               scratch + QStringLiteral("/PdfFile.pdf"),
+                               gs::PageTexts{firstPage, lastPage}, setPdfWrite);
 }
 
 std::optional<int> GhostscriptRuns::ask(const QString& commandLine, const QString& workingFolder)
@@ -69,10 +58,11 @@ bool GhostscriptRuns::definesSetPdfWrite(const QString& gsPath)
         return known->defines;
 
     // Executes the operator only when it is not defined, which fails.
-    const auto exitCode =
-        ask(gsPath + QStringLiteral(" -q -dSAFER -dNODISPLAY -dNOPAUSE -dBATCH -c "
-                                    "\"/.setpdfwrite where { pop } { .setpdfwrite } ifelse\""),
-            QString());
+    const auto exitCode = ask(
+        gs::questionCommand(gsPath, {QStringLiteral("-c"),
+                                     gs::quoted(QStringLiteral(
+                                         "/.setpdfwrite where { pop } { .setpdfwrite } ifelse"))}),
+        QString());
     if (!exitCode)
         return true;
     m_answers.insert(key, Answer{file.lastModified(), file.size(), *exitCode == 0});
@@ -85,8 +75,7 @@ bool GhostscriptRuns::run(const QString& commandLine, const QString& scratch,
     qint32 wait = NoTimeLimit;
     if (!m_runner.RunCommandAndWait(commandLine, scratch, wait, HiddenWindow, HighPriority))
         return false;
-    if (!m_runner.lastOutcome().succeeded())
-        QFile::remove(outputFile);
+    gs::keepOutputOf(m_runner.lastOutcome().succeeded(), outputFile);
     return true;
 }
 
@@ -106,13 +95,14 @@ bool GhostscriptRuns::rangeIsEmpty(const QString& gsPath, const QString& pdf,
     // Exits with code 1 when the PDF has fewer pages than "from" (".quit" is
     // how Ghostscript's own start-up ends with a code), or when it cannot be
     // read as a PDF at all.
-    const auto exitCode = ask(
-        gsPath + QStringLiteral(" -q -dSAFER -dNODISPLAY -dNOPAUSE -dBATCH \"--permit-file-read=") +
-            pdf + QStringLiteral("\" \"-sQuillmerPdf=") + pdf +
-            QStringLiteral("\" -c \"QuillmerPdf (r) file runpdfbegin pdfpagecount %1 lt "
-                           "{ null 1 .quit } if\"")
-                .arg(from),
-        scratch);
+    const auto exitCode =
+        ask(gs::questionCommand(
+                gsPath, {gs::quoted(QStringLiteral("--permit-file-read=") + pdf),
+                         gs::quoted(QStringLiteral("-sQuillmerPdf=") + pdf), QStringLiteral("-c"),
+                         gs::quoted(QStringLiteral("QuillmerPdf (r) file runpdfbegin pdfpagecount "
+                                                   "%1 lt { null 1 .quit } if")
+                                        .arg(from))}),
+            scratch);
     return exitCode && *exitCode != 0;
 }
 

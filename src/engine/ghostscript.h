@@ -12,8 +12,9 @@ namespace quillmer {
 // The Ghostscript runs of one conversion: the command texts, the way they
 // are run, and what is asked of Ghostscript around them.
 //
-// The command texts are the Ghostscript path directly followed by the
-// argument text, with the scratch folder paths in double quotes. They ask
+// The command texts (spelled by platform/ghostscriptcommand.h) are the
+// Ghostscript path directly followed by the argument text, with the scratch
+// folder paths in double quotes. They ask
 // for ".setpdfwrite", which Ghostscript removed in 9.54: a Ghostscript
 // without it stops with /undefined, exits 1 and leaves a blank one-page PDF.
 // For such a Ghostscript the texts carry its documented replacement,

@@ -5,6 +5,7 @@
 #include "errors/trap.h"
 #include "jobs/joblist.h"
 #include "platform/atomicfile.h"
+#include "platform/ghostscriptcommand.h"
 #include "platform/registryfile.h"
 
 #include <QDir>
@@ -133,8 +134,8 @@ void ConversionEngine::ConversionPipeline(const QString& sourcePath, const QStri
         {1,
          [&] {
              call.gsPath = withoutNuls(m_context.registry.ReadRegistryValue(
-                 platform::hkey::LocalMachine, QStringLiteral("SOFTWARE\\GS"),
-                 QStringLiteral("GSPath")));
+                 platform::hkey::LocalMachine, platform::ghostscript::PathKey,
+                 platform::ghostscript::PathValue));
              return StepFlow::next();
          }},
         {2,
@@ -177,8 +178,8 @@ void ConversionEngine::ConversionPipeline(const QString& sourcePath, const QStri
          }},
         {8,
          [&] {
-             call.wantedPrinter = isOldWindows(call.versionName) ? OldWindowsPrinter
-                                                                 : PdfPrinterQueue;
+             call.wantedPrinter =
+                 isOldWindows(call.versionName) ? OldWindowsPrinter : PdfPrinterQueue;
              const QStringList printers = m_context.printers.deviceNames();
              call.printerFound = printers.contains(call.wantedPrinter, Qt::CaseSensitive);
              return StepFlow::next();
@@ -224,11 +225,10 @@ void ConversionEngine::ConversionPipeline(const QString& sourcePath, const QStri
              const ConversionOptions options = m_context.options.currentOptions();
              if (options.allPages)
                  return StepFlow::next();
-             m_ghostscript.run(GhostscriptRuns::secondRunCommand(call.gsPath, scratch.path(),
-                                                                 options.firstPage,
-                                                                 options.lastPage,
-                                                                 call.setPdfWrite),
-                               scratch.path(), scratch.pdfFile());
+             m_ghostscript.run(
+                 GhostscriptRuns::secondRunCommand(call.gsPath, scratch.path(), options.firstPage,
+                                                   options.lastPage, call.setPdfWrite),
+                 scratch.path(), scratch.pdfFile());
              // Ghostscript writes a blank page for a range without pages.
              if (m_ghostscript.rangeIsEmpty(call.gsPath, scratch.pdfTempFile(), scratch.path(),
                                             options.firstPage, options.lastPage))

@@ -1,6 +1,7 @@
 #include "platform/printers.h"
 
 #include "errors/apperror.h"
+#include "platform/ghostscriptcommand.h"
 #include "platform/process.h"
 #include "platform/registryfile.h"
 
@@ -131,22 +132,9 @@ PDFReader /TypeDaemons get dup /Page known {
 } if
 )ps";
 
-// The ps2write operands that put DocumentSetup into the file's set-up
-// section, as the distiller parameter PSDocOptions. Ghostscript takes
-// operands of up to 2048 bytes, so the text goes as an array of hex strings
-// that the last operand joins.
-QStringList documentSetupOperands()
-{
-    QStringList operands{QStringLiteral("-c"), QStringLiteral("[")};
-    const QByteArray hex = QByteArray(DocumentSetup).toHex();
-    for (qsizetype at = 0; at < hex.size(); at += 1024)
-        operands << u'<' + QString::fromLatin1(hex.mid(at, 1024)) + u'>';
-    operands << QStringLiteral("] 0 1 index { length add } forall string 0 3 -1 roll "
-                               "{ 3 copy putinterval length add } forall pop "
-                               "<< /PSDocOptions 3 -1 roll >> setdistillerparams")
-             << QStringLiteral("-f");
-    return operands;
-}
+// What the device must draw as an image (transparent pictures) at a
+// printer's 300 dpi; its own 720 dpi makes such a sheet take minutes.
+constexpr int ImageResolution = 300;
 
 } // namespace
 
@@ -175,10 +163,7 @@ void RegistryPrinters::printToFile(const QString& deviceName, const QString& spo
         throw AppError(err::ObjectDefined,
                        QStringLiteral("The printer '%1' is not installed.").arg(deviceName));
 
-    QString gs;
-    if (const RegistryKey* key = registry.key(hkey::LocalMachine, QStringLiteral("SOFTWARE\\GS")))
-        if (const auto value = key->value(QStringLiteral("GSPath")))
-            gs = QString::fromUtf8(value->data).remove(QChar(0));
+    const QString gs = ghostscript::registeredExecutable(registry);
     if (gs.isEmpty())
         throw printFailure(QStringLiteral("the printer driver (Ghostscript) is not registered"));
 
@@ -188,30 +173,20 @@ void RegistryPrinters::printToFile(const QString& deviceName, const QString& spo
     QFile::remove(partial);
     int error = 0;
     auto process = Process::start(
-        gs,
-        QStringList{QStringLiteral("-q"), QStringLiteral("-dSAFER"), QStringLiteral("-dNOPAUSE"),
-                    QStringLiteral("-dBATCH"), QStringLiteral("-sDEVICE=ps2write"),
-                    QStringLiteral("-dWantsToUnicode=true"),
-                    // What the device must draw as an image (transparent
-                    // pictures) at a printer's 300 dpi; its own 720 dpi
-                    // makes such a sheet take minutes.
-                    QStringLiteral("-r300"),
-                    QStringLiteral("-sOutputFile=") +
-                        QString(partial).replace(u'%', QStringLiteral("%%"))} +
-            documentSetupOperands() + QStringList{spoolPdf},
+        gs, ghostscript::ps2writeArguments(spoolPdf, partial, ImageResolution, DocumentSetup),
         QString(), &error);
     if (!process)
         throw printFailure(QStringLiteral("cannot start %1 (%2)")
                                .arg(gs, QString::fromLocal8Bit(strerror(error))));
-    if (!process->wait(timeLimit.count())) {
+    const bool ended = process->wait(timeLimit.count());
+    if (!ended) {
         process->signal(SIGKILL);
         process->wait(-1);
-        QFile::remove(partial);
-        throw printFailure(QStringLiteral("the printer did not finish within %1 seconds")
-                               .arg(timeLimit.count() / 1000));
     }
-    if (process->exitCode() != 0) {
-        QFile::remove(partial);
+    if (!ghostscript::keepOutputOf(ended && process->exitCode() == 0, partial)) {
+        if (!ended)
+            throw printFailure(QStringLiteral("the printer did not finish within %1 seconds")
+                                   .arg(timeLimit.count() / 1000));
         throw printFailure(QStringLiteral("the printer driver ended with code %1")
                                .arg(process->exitCode().value_or(-1)));
     }

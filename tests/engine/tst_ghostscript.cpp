@@ -1,4 +1,6 @@
 #include "engine/ghostscript.h"
+#include "platform/ghostscriptcommand.h"
+#include "platform/process.h"
 #include "support/files.h"
 #include "support/pdftools.h"
 
@@ -195,6 +197,27 @@ private slots:
         writeFile(pdf, "left from before");
         QVERIFY(!gs.run(m_dir.filePath("missing/gs") + " -q", m_scratch, pdf));
         QVERIFY(QFile::exists(pdf)); // nothing ran: the caller decides
+    }
+
+    // The printer queue's run: a % in the file name is the character, and a
+    // set-up text past Ghostscript's 2048-byte operand limit arrives whole.
+    void ps2writeRunKeepsNameAndSetup()
+    {
+        ProcessCommandRunner runner;
+        GhostscriptRuns gs(runner);
+        const QString spool = m_scratch + "/spool.pdf";
+        QVERIFY(gs.run(GhostscriptRuns::firstRunCommand(m_gs, m_scratch, true, false), m_scratch,
+                       m_scratch + "/PdfFile.pdf") &&
+                QFile::copy(m_scratch + "/PdfFile.pdf", spool));
+        const QByteArray setup = QByteArray("/QuillmerPad 0 def\n").repeated(150);
+        const QString output = m_dir.filePath("100%d.ps");
+        auto process = platform::Process::start(
+            m_gs, platform::ghostscript::ps2writeArguments(spool, output, 300, setup), QString());
+        QVERIFY(process && process->wait(60000));
+        QCOMPARE(process->exitCode(), std::optional<int>(0));
+        QFile file(output);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll().count("/QuillmerPad 0 def"), 150);
     }
 
     // The second run cuts the pages in the numbering of the whole file.

@@ -1,0 +1,121 @@
+#include "platform/ghostscriptcommand.h"
+
+#include "platform/registryfile.h"
+
+#include <QFile>
+
+namespace quillmer::platform::ghostscript {
+
+namespace {
+
+const QString DeviceOption = QStringLiteral("-sDEVICE=");
+
+QString deviceName(Device device)
+{
+    switch (device) {
+    case Device::PdfWrite:
+        return QStringLiteral("pdfwrite");
+    case Device::Ps2Write:
+        return QStringLiteral("ps2write");
+    case Device::None:
+        break;
+    }
+    return QString();
+}
+
+// The operands that set PSDocOptions to text. Ghostscript takes operands of
+// up to 2048 bytes, so the text goes as an array of hex strings that the
+// last operand joins.
+QStringList docOptionsOperands(const QByteArray& text)
+{
+    QStringList operands{QStringLiteral("-c"), QStringLiteral("[")};
+    const QByteArray hex = text.toHex();
+    for (qsizetype at = 0; at < hex.size(); at += 1024)
+        operands << u'<' + QString::fromLatin1(hex.mid(at, 1024)) + u'>';
+    operands << QStringLiteral("] 0 1 index { length add } forall string 0 3 -1 roll "
+                               "{ 3 copy putinterval length add } forall pop "
+                               "<< /PSDocOptions 3 -1 roll >> setdistillerparams")
+             << QStringLiteral("-f");
+    return operands;
+}
+
+} // namespace
+
+QString registeredExecutable(const RegistryFile& registry)
+{
+    if (const RegistryKey* key = registry.key(hkey::LocalMachine, PathKey))
+        if (const auto value = key->value(PathValue))
+            return QString::fromUtf8(value->data).remove(QChar(0));
+    return QString();
+}
+
+QStringList startFlags(Device device, bool quiet)
+{
+    QStringList flags;
+    if (quiet)
+        flags << QStringLiteral("-q");
+    flags << QStringLiteral("-dSAFER");
+    if (device == Device::None)
+        flags << QStringLiteral("-dNODISPLAY");
+    flags << QStringLiteral("-dNOPAUSE") << QStringLiteral("-dBATCH");
+    if (device != Device::None)
+        flags << DeviceOption + deviceName(device);
+    return flags;
+}
+
+QString commandText(const QString& program, const QStringList& arguments)
+{
+    QString text = program;
+    for (const QString& argument : arguments)
+        text += u' ' + argument;
+    return text;
+}
+
+QString quoted(const QString& text)
+{
+    return u'"' + text + u'"';
+}
+
+QStringList ps2writeArguments(const QString& spoolPdf, const QString& outputFile, int resolution,
+                              const QByteArray& documentSetup)
+{
+    // In OutputFile a % starts a page number format; %% is the character.
+    return startFlags(Device::Ps2Write, true) +
+           QStringList{QStringLiteral("-dWantsToUnicode=true"),
+                       QStringLiteral("-r%1").arg(resolution),
+                       QStringLiteral("-sOutputFile=") +
+                           QString(outputFile).replace(u'%', QStringLiteral("%%"))} +
+           docOptionsOperands(documentSetup) + QStringList{spoolPdf};
+}
+
+QString pdfwriteCommand(const QString& gsPath, const QString& input, const QString& output,
+                        const std::optional<PageTexts>& pages, bool setPdfWrite)
+{
+    QStringList arguments = startFlags(Device::PdfWrite, false);
+    // Page texts that passed a numeric test may carry white space around the
+    // number; in the command it would split the option and hand Ghostscript
+    // the number as a file.
+    if (pages)
+        arguments << QStringLiteral("-dFirstPage=") + pages->first.trimmed()
+                  << QStringLiteral("-dLastPage=") + pages->last.trimmed();
+    arguments << QStringLiteral("-sOutputFile=") + quoted(output)
+              << QStringLiteral("-dCompatibilityLevel=1.4") << QStringLiteral("-c")
+              << (setPdfWrite ? QStringLiteral(".setpdfwrite")
+                              : QStringLiteral("3000000 setvmthreshold"))
+              << QStringLiteral("-f") << quoted(input);
+    return commandText(gsPath, arguments);
+}
+
+QString questionCommand(const QString& gsPath, const QStringList& operands)
+{
+    return commandText(gsPath, startFlags(Device::None, true) + operands);
+}
+
+bool keepOutputOf(bool succeeded, const QString& outputFile)
+{
+    if (!succeeded)
+        QFile::remove(outputFile);
+    return succeeded;
+}
+
+} // namespace quillmer::platform::ghostscript

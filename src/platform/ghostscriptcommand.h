@@ -1,0 +1,81 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+namespace quillmer::platform {
+
+class RegistryFile;
+
+// Everything Quillmer says to Ghostscript on a command line: where the
+// executable is registered, the flags every run starts with, the ps2write
+// run of the printer queue, the pdfwrite runs of a conversion and the short
+// questions asked beforehand. The runs themselves go through the caller's
+// own process interface; this unit only spells them.
+namespace ghostscript {
+
+// The executable is the registry's HKEY_LOCAL_MACHINE\SOFTWARE\GS "GSPath".
+inline const QString PathKey = QStringLiteral("SOFTWARE\\GS");
+inline const QString PathValue = QStringLiteral("GSPath");
+
+// The registered executable with its NUL characters removed; empty when none
+// is registered.
+QString registeredExecutable(const RegistryFile& registry);
+
+// The device a run writes with; None for a run that only computes (an
+// answer in its exit code).
+enum class Device
+{
+    None,
+    PdfWrite,
+    Ps2Write
+};
+
+// The flags every run starts with: -q (quiet) when asked, -dSAFER, then
+// -dNOPAUSE -dBATCH and the device, or -dNODISPLAY ahead of them for a run
+// without one.
+QStringList startFlags(Device device, bool quiet);
+
+// A command text: the program directly followed by each argument after one
+// space, as the command runner splits it (arguments with spaces must come
+// quoted()).
+QString commandText(const QString& program, const QStringList& arguments);
+// text in double quotes, for a command text.
+QString quoted(const QString& text);
+
+// The printer queue's run, as a program's argument list: spoolPdf as
+// PostScript into outputFile, images drawn at resolution dpi, the fonts'
+// Unicode maps kept (WantsToUnicode), and documentSetup, PostScript put into
+// the file's set-up section (the distiller parameter PSDocOptions).
+QStringList ps2writeArguments(const QString& spoolPdf, const QString& outputFile, int resolution,
+                              const QByteArray& documentSetup);
+
+// The pages a pdfwrite run cuts, as the texts of -dFirstPage and -dLastPage.
+struct PageTexts
+{
+    QString first;
+    QString last;
+};
+
+// A conversion run, as a command text with the paths in double quotes:
+// input into output at compatibility level 1.4, only the pages given (when
+// given). setPdfWrite asks for ".setpdfwrite", which Ghostscript removed in
+// 9.54; without it the text carries its documented replacement,
+// "3000000 setvmthreshold".
+QString pdfwriteCommand(const QString& gsPath, const QString& input, const QString& output,
+                        const std::optional<PageTexts>& pages, bool setPdfWrite);
+
+// A question without a device: the quiet start flags, then operands as
+// they stand.
+QString questionCommand(const QString& gsPath, const QStringList& operands);
+
+// What is left of a run's output: a run that did not end on its own with
+// exit code 0 failed, and the file it was writing is removed (Ghostscript
+// leaves a blank or half-written one behind). Returns succeeded.
+bool keepOutputOf(bool succeeded, const QString& outputFile);
+
+} // namespace ghostscript
+
+} // namespace quillmer::platform
