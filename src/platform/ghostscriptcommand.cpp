@@ -98,7 +98,10 @@ QString pdfwriteCommand(const QString& gsPath, const QString& input, const QStri
     if (pages)
         arguments << QStringLiteral("-dFirstPage=") + pages->first.trimmed()
                   << QStringLiteral("-dLastPage=") + pages->last.trimmed();
-    arguments << QStringLiteral("-sOutputFile=") + quoted(output)
+    // As for ps2write: a % in the folder's name would start a page number
+    // format and the PDF would go to other files.
+    arguments << QStringLiteral("-sOutputFile=") +
+                     quoted(QString(output).replace(u'%', QStringLiteral("%%")))
               << QStringLiteral("-dCompatibilityLevel=1.4") << QStringLiteral("-c")
               << (setPdfWrite ? QStringLiteral(".setpdfwrite")
                               : QStringLiteral("3000000 setvmthreshold"))

@@ -114,6 +114,12 @@ private slots:
                  QString(R"(/usr/bin/gs -dSAFER -dNOPAUSE -dBATCH -sDEVICE=pdfwrite )"
                          R"(-sOutputFile="/s/PdfFile.pdf" -dCompatibilityLevel=1.4 -c )"
                          R"(3000000 setvmthreshold -f "/s/PsFile.ps")"));
+        // A % in the scratch folder's name is doubled where Ghostscript reads
+        // it as a page number format.
+        QCOMPARE(GhostscriptRuns::firstRunCommand("/usr/bin/gs", "/t/100%d", true, false),
+                 QString(R"(/usr/bin/gs -dSAFER -dNOPAUSE -dBATCH -sDEVICE=pdfwrite )"
+                         R"(-sOutputFile="/t/100%%d/PdfFile.pdf" -dCompatibilityLevel=1.4 -c )"
+                         R"(3000000 setvmthreshold -f "/t/100%d/PsFile.ps")"));
         // White space that the numeric test lets pass never splits the option.
         QCOMPARE(GhostscriptRuns::secondRunCommand("/usr/bin/gs", "/s", " 3", "x\t", false),
                  QString(R"(/usr/bin/gs -dSAFER -dNOPAUSE -dBATCH -sDEVICE=pdfwrite )"
