@@ -3,7 +3,6 @@
 #include "engine/printstep.h"
 #include "engine/steprunner.h"
 #include "errors/trap.h"
-#include "jobs/joblist.h"
 #include "platform/atomicfile.h"
 #include "platform/registryfile.h"
 
