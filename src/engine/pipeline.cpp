@@ -4,7 +4,6 @@
 #include "engine/steprunner.h"
 #include "errors/trap.h"
 #include "platform/atomicfile.h"
-#include "platform/registryfile.h"
 
 #include <QDir>
 #include <QFile>
@@ -131,9 +130,7 @@ void ConversionEngine::ConversionPipeline(const QString& sourcePath, const QStri
     const std::vector<NumberedStep> steps = {
         {1,
          [&] {
-             call.gsPath = withoutNuls(m_context.registry.ReadRegistryValue(
-                 platform::hkey::LocalMachine, QStringLiteral("SOFTWARE\\GS"),
-                 QStringLiteral("GSPath")));
+             call.gsPath = m_context.registry.ghostscriptPath();
              return StepFlow::next();
          }},
         {2,

@@ -3,6 +3,7 @@
 #include "errors/apperror.h"
 #include "platform/process.h"
 #include "platform/registryfile.h"
+#include "platform/registrynames.h"
 
 #include <QDir>
 #include <QFile>
@@ -156,7 +157,7 @@ RegistryPrinters::RegistryPrinters(QString registryPath) : m_registryPath(std::m
 
 QStringList RegistryPrinters::deviceNames() const
 {
-    return RegistryFile::load(m_registryPath).subkeyNames(hkey::LocalMachine, PrintersKey);
+    return RegistryFile::load(m_registryPath).subkeyNames(hkey::LocalMachine, regname::PrintersKey);
 }
 
 void RegistryPrinters::printToFile(const QString& deviceName, const QString& spoolPdf,
@@ -171,14 +172,11 @@ void RegistryPrinters::printToFile(const QString& deviceName, const QString& spo
     // A print to a file replaces it: an earlier print never passes for this one.
     QFile::remove(outputFile);
     const RegistryFile registry = RegistryFile::load(m_registryPath);
-    if (!registry.subkeyNames(hkey::LocalMachine, PrintersKey).contains(deviceName))
+    if (!registry.subkeyNames(hkey::LocalMachine, regname::PrintersKey).contains(deviceName))
         throw AppError(err::ObjectDefined,
                        QStringLiteral("The printer '%1' is not installed.").arg(deviceName));
 
-    QString gs;
-    if (const RegistryKey* key = registry.key(hkey::LocalMachine, QStringLiteral("SOFTWARE\\GS")))
-        if (const auto value = key->value(QStringLiteral("GSPath")))
-            gs = QString::fromUtf8(value->data).remove(QChar(0));
+    const QString gs = ghostscriptPath(registry);
     if (gs.isEmpty())
         throw printFailure(QStringLiteral("the printer driver (Ghostscript) is not registered"));
 
