@@ -21,6 +21,7 @@
 #include "errors/apperror.h"
 #include "median.h"
 #include "platform/libreofficehost.h"
+#include "platform/registrynames.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -44,10 +45,7 @@ double msSince(const QElapsedTimer& clock)
 
 QString ghostscript(const QString& registry)
 {
-    const RegistryFile file = RegistryFile::load(registry);
-    const RegistryKey* key = file.key(hkey::LocalMachine, "SOFTWARE\\GS");
-    const auto value = key ? key->value("GSPath") : std::nullopt;
-    return value ? QString::fromUtf8(value->data).remove(QChar(0)) : QString();
+    return ghostscriptPath(RegistryFile::load(registry));
 }
 
 // The registry's printers, or the queue they replaced (ps2write alone),

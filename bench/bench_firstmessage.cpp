@@ -16,6 +16,7 @@
 // Prints Markdown table rows, milliseconds and megabytes.
 #include "platform/officeprofile.h"
 #include "platform/process.h"
+#include "platform/registrynames.h"
 #include "ui/frmmain.h"
 #include "ui/qtfiledialog.h"
 #include "ui/qtservices.h"
@@ -138,7 +139,7 @@ Press pressConvert(const QString& programFolder, const QStringList& workbooks)
     SettingsFile settings(programFolder, messages, errors);
     settings.CheckSettingsFile();
     ui::QtFileDialog dialogs;
-    InstalledConversionServices conversion(programFolder + QStringLiteral("/registry.reg"),
+    InstalledConversionServices conversion(platform::registryFileIn(programFolder),
                                            dir.filePath(QStringLiteral("cache")));
     conversion.prepareOffice();
     ui::FrmMain window(ui::MainWindowContext{programFolder, startup, messages, pointer, errors,

@@ -7,6 +7,8 @@ if(NOT EXISTS "${PROGRAM_DIR}/SETTINGS.INI")
 endif()
 
 # The registry, from the Ghostscript and LibreOffice found on this machine.
+# This is the only writer of registry.reg; the names it writes are the ones
+# the program reads (src/platform/registrynames.h).
 find_program(GS_EXECUTABLE gs)
 find_program(SOFFICE_EXECUTABLE soffice PATHS /usr/lib/libreoffice/program)
 set(reg "REGEDIT4\n")

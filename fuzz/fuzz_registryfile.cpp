@@ -1,6 +1,7 @@
 // A registry file of any bytes: parsed, then asked for what the program
 // asks (the Ghostscript path, the printers, a lookup of every key found).
 #include "platform/registryfile.h"
+#include "platform/registrynames.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -11,10 +12,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     const QByteArray bytes(reinterpret_cast<const char*>(data), qsizetype(size));
     const RegistryFile registry = RegistryFile::parse(bytes);
-    if (const RegistryKey* gs = registry.key(hkey::LocalMachine, QStringLiteral("SOFTWARE\\GS")))
-        if (const auto value = gs->value(QStringLiteral("GSPath")))
-            (void)expandEnvironmentStrings(QString::fromUtf8(value->data));
-    const QString printers = QStringLiteral("SYSTEM\\CurrentControlSet\\Control\\Print\\Printers");
+    (void)ghostscriptPath(registry);
+    const QString& printers = regname::PrintersKey;
     for (const QString& name : registry.subkeyNames(hkey::LocalMachine, printers))
         (void)registry.key(hkey::LocalMachine, printers + u'\\' + name);
     for (const QString& name : registry.subkeyNames(hkey::LocalMachine, QStringLiteral("SOFTWARE")))

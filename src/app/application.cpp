@@ -2,6 +2,7 @@
 
 #include "app/startup.h"
 #include "errors/trap.h"
+#include "platform/registrynames.h"
 #include "platform/x11windowfinder.h"
 
 #include <QGuiApplication>
@@ -12,10 +13,10 @@ namespace quillmer::app {
 Application::Application(QString programFolder)
     : m_programFolder(std::move(programFolder)), m_errors(m_messages, m_pointer),
       m_settings(m_programFolder, m_messages, m_errors),
-      m_registry(m_programFolder + QStringLiteral("/registry.reg")),
+      m_registry(platform::registryFileIn(m_programFolder)),
       m_finder(platform::openDesktopWindowFinder(QGuiApplication::platformName())),
       m_ender([this] { m_conversion.endOffices(); }),
-      m_conversion(m_programFolder + QStringLiteral("/registry.reg"))
+      m_conversion(platform::registryFileIn(m_programFolder))
 {
 }
 

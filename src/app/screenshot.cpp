@@ -9,6 +9,7 @@
 //
 // scripts/screenshot.sh runs it under Xvfb.
 #include "app/frmsplash.h"
+#include "platform/registrynames.h"
 #include "ui/frmmain.h"
 #include "ui/qtfiledialog.h"
 #include "ui/qtservices.h"
@@ -89,8 +90,7 @@ int main(int argc, char* argv[])
     settings.CheckSettingsFile();
     ui::QtFileDialog dialogs;
     QTemporaryDir cache;
-    InstalledConversionServices conversion(programFolder + QStringLiteral("/registry.reg"),
-                                           cache.path());
+    InstalledConversionServices conversion(platform::registryFileIn(programFolder), cache.path());
     ui::FrmMain main(ui::MainWindowContext{programFolder, startup, messages, pointer, errors, shell,
                                            ender, settings, dialogs, conversion.services()});
     if (!save(main, out.filePath(QStringLiteral("main-window.png"))))

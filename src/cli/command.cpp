@@ -3,6 +3,7 @@
 #include "cli/batch.h"
 #include "cli/commandoptions.h"
 #include "cli/output.h"
+#include "platform/registrynames.h"
 #include "settings/probes.h"
 
 #include <QDir>
@@ -60,7 +61,7 @@ CommandResult runConvertCommand(const QStringList& arguments, const QString& pro
         return usage(*gathered.refusal);
     const QList<BatchJob> jobs = shardOf(gathered.jobs, o.shardIndex, o.shardCount);
 
-    const QString registryPath = programFolder + QStringLiteral("/registry.reg");
+    const QString registryPath = platform::registryFileIn(programFolder);
     if (CheckExcelInstalled(Registry(registryPath)) == 0) {
         say(err, QStringLiteral("%1 names no LibreOffice; building the program writes it")
                      .arg(QDir::toNativeSeparators(registryPath)));

@@ -1,5 +1,6 @@
 #include "cli/worker.h"
 
+#include "engine/jobstatus.h"
 #include "errors/trap.h"
 #include "jobs/joblist.h"
 

@@ -3,10 +3,8 @@
 #include "engine/printstep.h"
 #include "engine/steprunner.h"
 #include "errors/trap.h"
-#include "jobs/joblist.h"
 #include "platform/atomicfile.h"
 #include "platform/ghostscriptcommand.h"
-#include "platform/registryfile.h"
 
 #include <QDir>
 #include <QFile>
@@ -133,9 +131,7 @@ void ConversionEngine::ConversionPipeline(const QString& sourcePath, const QStri
     const std::vector<NumberedStep> steps = {
         {1,
          [&] {
-             call.gsPath = withoutNuls(m_context.registry.ReadRegistryValue(
-                 platform::hkey::LocalMachine, platform::ghostscript::PathKey,
-                 platform::ghostscript::PathValue));
+             call.gsPath = m_context.registry.ghostscriptPath();
              return StepFlow::next();
          }},
         {2,

@@ -3,6 +3,7 @@
 #include "engine/commandrunner.h"
 #include "engine/conversionoptions.h"
 #include "engine/ghostscript.h"
+#include "engine/jobstatus.h"
 #include "engine/scratchfolder.h"
 #include "errors/apperror.h"
 #include "errors/errorhandler.h"
@@ -16,18 +17,6 @@
 #include <memory>
 
 namespace quillmer {
-
-// The job list as a conversion reports to it.
-class JobStatusSink
-{
-public:
-    virtual ~JobStatusSink() = default;
-    // Writes a status text into row (1-based); never fails.
-    virtual void UpdateListViewStatus(qint16 row, const QString& status) noexcept = 0;
-    // The text of the row's first column, the workbook's file name. Throws
-    // AppError when there is no such row.
-    virtual QString rowText(qint16 row) const = 0;
-};
 
 // What the batch run calls for each job.
 class JobConverter

@@ -37,7 +37,7 @@ void JobList::append(const QString& source, const QString& target)
         throw AppError(err::Overflow);
     const int row = int(m_jobs.size());
     beginInsertRows({}, row, row);
-    m_jobs.append({fileNameOf(source), source, target, JobStatus::None});
+    m_jobs.append({fileNameOf(source), source, target, QString()});
     endInsertRows();
 }
 

@@ -6,21 +6,13 @@
 
 namespace quillmer {
 
-// The status texts of a job.
-namespace JobStatus {
-inline const QString None;
-inline const QString Converting = QStringLiteral("Converting...");
-inline const QString Completed = QStringLiteral("Completed");
-inline const QString Failed = QStringLiteral("Failed");
-} // namespace JobStatus
-
 // One row of the job list.
 struct ConversionJob
 {
     QString fileName; // the row's key
     QString source;
     QString target;
-    QString status;
+    QString status; // one of JobStatus (engine/jobstatus.h), "" at first
 };
 
 // The job list: source/target pairs with their status, keyed by file name

@@ -1,7 +1,5 @@
 #include "platform/ghostscriptcommand.h"
 
-#include "platform/registryfile.h"
-
 #include <QFile>
 
 namespace quillmer::platform::ghostscript {
@@ -40,14 +38,6 @@ QStringList docOptionsOperands(const QByteArray& text)
 }
 
 } // namespace
-
-QString registeredExecutable(const RegistryFile& registry)
-{
-    if (const RegistryKey* key = registry.key(hkey::LocalMachine, PathKey))
-        if (const auto value = key->value(PathValue))
-            return QString::fromUtf8(value->data).remove(QChar(0));
-    return QString();
-}
 
 QStringList startFlags(Device device, bool quiet)
 {

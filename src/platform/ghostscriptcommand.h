@@ -7,22 +7,13 @@
 
 namespace quillmer::platform {
 
-class RegistryFile;
-
-// Everything Quillmer says to Ghostscript on a command line: where the
-// executable is registered, the flags every run starts with, the ps2write
-// run of the printer queue, the pdfwrite runs of a conversion and the short
-// questions asked beforehand. The runs themselves go through the caller's
-// own process interface; this unit only spells them.
+// Everything Quillmer says to Ghostscript on a command line: the flags
+// every run starts with, the ps2write run of the printer queue, the pdfwrite
+// runs of a conversion and the short questions asked beforehand. Where the
+// executable is registered is in platform/registrynames.h. The runs
+// themselves go through the caller's own process interface; this unit only
+// spells them.
 namespace ghostscript {
-
-// The executable is the registry's HKEY_LOCAL_MACHINE\SOFTWARE\GS "GSPath".
-inline const QString PathKey = QStringLiteral("SOFTWARE\\GS");
-inline const QString PathValue = QStringLiteral("GSPath");
-
-// The registered executable with its NUL characters removed; empty when none
-// is registered.
-QString registeredExecutable(const RegistryFile& registry);
 
 // The device a run writes with; None for a run that only computes (an
 // answer in its exit code).

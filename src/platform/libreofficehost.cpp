@@ -2,6 +2,7 @@
 
 #include "platform/officeinstance.h"
 #include "platform/officeworkbook.h"
+#include "platform/registrynames.h"
 
 namespace quillmer::platform {
 
@@ -83,14 +84,14 @@ QString LibreOfficeHost::profileFolder() const
 
 QString LibreOfficeHost::programFolderFromRegistry(const RegistryFile& registry)
 {
-    for (const char* version : {"12.0", "11.0", "10.0", "9.0"}) {
+    // The newest version first.
+    for (auto version = regname::SpreadsheetVersions.crbegin();
+         version != regname::SpreadsheetVersions.crend(); ++version) {
         const RegistryKey* key =
-            registry.key(hkey::LocalMachine,
-                         QStringLiteral("SOFTWARE\\Microsoft\\Office\\%1\\Excel\\InstallRoot")
-                             .arg(QLatin1String(version)));
+            registry.key(hkey::LocalMachine, regname::installRootKey(*version));
         if (!key)
             continue;
-        if (const auto value = key->value(QStringLiteral("Path"))) {
+        if (const auto value = key->value(regname::InstallRootPath)) {
             const QString path = QString::fromUtf8(value->data).remove(QChar(0));
             if (!path.isEmpty())
                 return path;

@@ -4,6 +4,7 @@
 #include "platform/ghostscriptcommand.h"
 #include "platform/process.h"
 #include "platform/registryfile.h"
+#include "platform/registrynames.h"
 
 #include <QDir>
 #include <QFile>
@@ -144,7 +145,7 @@ RegistryPrinters::RegistryPrinters(QString registryPath) : m_registryPath(std::m
 
 QStringList RegistryPrinters::deviceNames() const
 {
-    return RegistryFile::load(m_registryPath).subkeyNames(hkey::LocalMachine, PrintersKey);
+    return RegistryFile::load(m_registryPath).subkeyNames(hkey::LocalMachine, regname::PrintersKey);
 }
 
 void RegistryPrinters::printToFile(const QString& deviceName, const QString& spoolPdf,
@@ -159,11 +160,11 @@ void RegistryPrinters::printToFile(const QString& deviceName, const QString& spo
     // A print to a file replaces it: an earlier print never passes for this one.
     QFile::remove(outputFile);
     const RegistryFile registry = RegistryFile::load(m_registryPath);
-    if (!registry.subkeyNames(hkey::LocalMachine, PrintersKey).contains(deviceName))
+    if (!registry.subkeyNames(hkey::LocalMachine, regname::PrintersKey).contains(deviceName))
         throw AppError(err::ObjectDefined,
                        QStringLiteral("The printer '%1' is not installed.").arg(deviceName));
 
-    const QString gs = ghostscript::registeredExecutable(registry);
+    const QString gs = ghostscriptPath(registry);
     if (gs.isEmpty())
         throw printFailure(QStringLiteral("the printer driver (Ghostscript) is not registered"));
 

@@ -44,9 +44,6 @@ public:
     void printToFile(const QString& deviceName, const QString& spoolPdf, const QString& outputFile,
                      std::chrono::milliseconds timeLimit) override;
 
-    static inline const QString PrintersKey =
-        QStringLiteral("SYSTEM\\CurrentControlSet\\Control\\Print\\Printers");
-
 private:
     QString m_registryPath;
 };

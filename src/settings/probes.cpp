@@ -1,21 +1,16 @@
 #include "settings/probes.h"
 
 #include "errors/trap.h"
+#include "platform/registrynames.h"
 
 namespace quillmer {
 
 qint16 CheckExcelInstalled(const Registry& registry)
 {
-    static const char* const roots[] = {
-        "SOFTWARE\\Microsoft\\Office\\9.0\\Excel\\InstallRoot",  // Excel 2000
-        "SOFTWARE\\Microsoft\\Office\\10.0\\Excel\\InstallRoot", // Excel XP
-        "SOFTWARE\\Microsoft\\Office\\11.0\\Excel\\InstallRoot", // Excel 2003
-        "SOFTWARE\\Microsoft\\Office\\12.0\\Excel\\InstallRoot", // Excel 2007
-    };
-    for (const char* root : roots) {
+    for (const QString& version : platform::regname::SpreadsheetVersions) {
         const QVariant path = registry.ReadRegistryValue(platform::hkey::LocalMachine,
-                                                         QString::fromLatin1(root),
-                                                         QStringLiteral("Path"));
+                                                         platform::regname::installRootKey(version),
+                                                         platform::regname::InstallRootPath);
         if (!path.toString().isEmpty())
             return 1;
     }

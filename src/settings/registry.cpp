@@ -1,5 +1,7 @@
 #include "settings/registry.h"
 
+#include "platform/registrynames.h"
+
 #include <QtEndian>
 
 #include <utility>
@@ -32,16 +34,9 @@ qint32 Registry::QueryRegistryValue(const RegistryKey* handle, const QString& va
 
     switch (stored->type) {
     case regtype::Sz:
-        // The stored text keeps its terminating NUL.
-        value = QString::fromUtf8(stored->data);
+    case regtype::ExpandSz:
+        value = *platform::registryText(*stored);
         return regstatus::Success;
-    case regtype::ExpandSz: {
-        QByteArray text = stored->data;
-        if (text.endsWith('\0'))
-            text.chop(1);
-        value = platform::expandEnvironmentStrings(QString::fromUtf8(text)) + QChar(0);
-        return regstatus::Success;
-    }
     case regtype::Dword:
         if (stored->data.size() != 4)
             return regstatus::InvalidData;
@@ -50,6 +45,11 @@ qint32 Registry::QueryRegistryValue(const RegistryKey* handle, const QString& va
     default:
         return regstatus::UnhandledType;
     }
+}
+
+QString Registry::ghostscriptPath() const
+{
+    return platform::ghostscriptPath(RegistryFile::load(m_path));
 }
 
 QStringList Registry::subkeyNames(quint32 root, const QString& keyPath) const

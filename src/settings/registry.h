@@ -35,6 +35,10 @@ public:
     static qint32 QueryRegistryValue(const platform::RegistryKey* handle, const QString& valueName,
                                      QVariant& value);
 
+    // The Ghostscript executable: SOFTWARE\GS "GSPath" with its NULs removed,
+    // "" when there is none (platform::ghostscriptPath).
+    QString ghostscriptPath() const;
+
     // The names of the subkeys of a key, in file order.
     QStringList subkeyNames(quint32 root, const QString& keyPath) const;
 

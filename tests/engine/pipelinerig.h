@@ -5,7 +5,6 @@
 // the dialogs, a scratch folder of its own, and hooks to inject faults.
 
 #include "engine/pipeline.h"
-#include "jobs/joblist.h"
 #include "platform/libreofficehost.h"
 #include "support/enginefakes.h"
 #include "support/fakes.h"

@@ -2,7 +2,6 @@
 // Ghostscript runner: the order of the calls, the error trap and the jumps.
 // What a real office and a real Ghostscript make of it is tst_pipeline's.
 #include "engine/pipeline.h"
-#include "jobs/joblist.h"
 #include "support/enginefakes.h"
 #include "support/errornumber.h"
 #include "support/fakes.h"

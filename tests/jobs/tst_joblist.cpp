@@ -1,3 +1,4 @@
+#include "engine/jobstatus.h"
 #include "errors/apperror.h"
 #include "jobs/jobhandlers.h"
 #include "support/fakes.h"

@@ -1,5 +1,7 @@
 #include "settings/registry.h"
 
+#include "platform/registrynames.h"
+
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
@@ -94,6 +96,32 @@ private slots:
         QCOMPARE(value.toString(), QStringLiteral("untouched"));
         QCOMPARE(Registry::QueryRegistryValue(key, QStringLiteral("Folder"), value), 0);
         QCOMPARE(withoutNuls(value), QStringLiteral("/usr/lib/libreoffice/program/"));
+    }
+
+    // The conversion and the printer queue read GSPath alike: expanded, NULs
+    // removed, and a number is no path.
+    void ghostscriptPathIsReadOneWay()
+    {
+        const QByteArray gsKey = "REGEDIT4\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\GS]\n\"GSPath\"=";
+        const QList<QPair<QByteArray, QString>> cases = {
+            {"\"/usr/bin/gs\"", QStringLiteral("/usr/bin/gs")},
+            {"hex(2):25,51,55,49,4c,4c,4d,45,52,5f,52,45,47,25,2f,62,69,6e,00",
+             QStringLiteral("/opt/tools/bin")},
+            {"dword:00000001", QString()},
+        };
+        qputenv("QUILLMER_REG", "/opt/tools");
+        const QString path = m_dir.filePath(QStringLiteral("gs.reg"));
+        for (const auto& [value, expected] : cases) {
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            f.write(gsKey + value + '\n');
+            f.close();
+            QCOMPARE(Registry(path).ghostscriptPath(), expected);
+            QCOMPARE(platform::ghostscriptPath(platform::RegistryFile::load(path)), expected);
+        }
+        qunsetenv("QUILLMER_REG");
+        QCOMPARE(Registry(m_dir.filePath(QStringLiteral("absent.reg"))).ghostscriptPath(),
+                 QString());
     }
 };
 
