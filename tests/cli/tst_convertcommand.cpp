@@ -356,6 +356,46 @@ private slots:
                  written);
     }
 
+    // The command killed outright once a PDF is written: within 2 s neither
+    // its offices nor its Ghostscript runs are left, and every .pdf in the
+    // target folder is whole. Run again with --skip-existing, it keeps those,
+    // converts the rest and clears what the killed run left in the
+    // temporary folder.
+    void killedMidBatch()
+    {
+        QTemporaryDir dir;
+        const QStringList names{"poi_SampleSS.xls", "edr_TestUnicodeChars.xls",
+                                "cal_any_sheets.xls"};
+        for (int copy = 0; copy < 2; ++copy)
+            for (const QString& name : names)
+                writeFile(dir.filePath(QString("in/%1-%2").arg(copy).arg(name)),
+                          readFile(corpus("xls/" + name)));
+        const QString report = dir.filePath("report.jsonl");
+        const Run killed = convert(
+            {"in", "-o", "out", "-j", "2", "--report", report}, dir.path(), [&](QProcess& p) {
+                QTRY_VERIFY_WITH_TIMEOUT(!readFile(report).isEmpty(), 120000);
+                ::kill(pid_t(p.processId()), SIGKILL);
+                p.waitForFinished(10000);
+                const QByteArray scratch =
+                    "quillmer-convert-" + QByteArray::number(p.processId()) + '-';
+                QTRY_VERIFY_WITH_TIMEOUT(test::ourOfficeProcesses(pid_t(p.processId())).isEmpty() &&
+                                             test::runningProcesses(scratch).isEmpty(),
+                                         2000);
+            });
+        QVERIFY(killed.crashed);
+        const QStringList left = QDir(dir.filePath("out")).entryList({"*.pdf"}, QDir::Files);
+        QVERIFY(!left.isEmpty() && left.size() < 6);
+        for (const QString& name : left)
+            QVERIFY2(!pageSizes(dir.filePath("out/" + name)).isEmpty(), qPrintable(name));
+
+        const Run again = convert({"in", "-o", "out", "--skip-existing"}, dir.path());
+        QCOMPARE(again.exitCode, 0);
+        QVERIFY2(again.out.contains(QString("%1 skipped").arg(left.size())), qPrintable(again.out));
+        QCOMPARE(QDir(dir.filePath("out")).entryList({"*.pdf"}, QDir::Files).size(), 6);
+        verifyNothingLeft(killed.pid);
+        verifyNothingLeft(again.pid);
+    }
+
     // Two jobs with one target: a usage error before anything is converted.
     void duplicateTargets()
     {
