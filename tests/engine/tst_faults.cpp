@@ -304,7 +304,8 @@ private slots:
     }
 
     // Two copies of the program on one account at once, with one program
-    // folder and one scratch folder: both batches complete.
+    // folder and one scratch folder, and quillmer-convert beside them: all
+    // three batches complete.
     void twoCopiesAtOnce()
     {
         QTemporaryDir dir;
@@ -314,11 +315,20 @@ private slots:
         const QStringList second{dir.filePath("b1.pdf"), dir.filePath("b2.pdf")};
         QProcess* one = startBatch(this, dir.filePath("cache"), settings, first);
         QProcess* two = startBatch(this, dir.filePath("cache"), settings, second);
+        QProcess command(this);
+        command.setProcessChannelMode(QProcess::ForwardedChannels);
+        command.start(
+            QStringLiteral(QUILLMER_PROGRAM_DIR "/quillmer-convert"),
+            {"-j", "2", "-o", dir.filePath("c"), SampleBook, corpus("xls/cal_any_sheets.xls")});
         QVERIFY(one->waitForFinished(600000));
         QVERIFY(two->waitForFinished(600000));
+        QVERIFY(command.waitForFinished(600000));
         QCOMPARE(one->exitCode(), 0);
         QCOMPARE(two->exitCode(), 0);
-        for (const QString& target : first + second)
+        QCOMPARE(command.exitCode(), 0);
+        for (const QString& target : first + second +
+                                         QStringList{dir.filePath("c/poi_SampleSS.pdf"),
+                                                     dir.filePath("c/cal_any_sheets.pdf")})
             QVERIFY2(isPdf(target), qPrintable(target));
         QCOMPARE(
             platform::ProfileFile::readString(settings, "SETTINGS", "OPENFILE", QString(), 260),
