@@ -18,18 +18,9 @@
 using namespace quillmer;
 
 using quillmer::test::errorNumber;
+using quillmer::test::modeOf;
 using quillmer::test::readFile;
 using quillmer::test::writeScript;
-
-namespace {
-
-mode_t modeOf(const QString& path)
-{
-    struct stat st;
-    return ::lstat(QFile::encodeName(path).constData(), &st) == 0 ? (st.st_mode & 07777) : 0;
-}
-
-} // namespace
 
 class TestCommandRunner : public QObject
 {

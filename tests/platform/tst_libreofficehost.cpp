@@ -27,17 +27,12 @@ using namespace quillmer;
 using namespace quillmer::platform;
 
 using quillmer::test::errorNumber;
+using quillmer::test::modeOf;
 using quillmer::test::processRuns;
 
 using quillmer::test::corpus;
 
 namespace {
-
-mode_t modeOf(const QString& path)
-{
-    struct stat st;
-    return ::lstat(QFile::encodeName(path).constData(), &st) == 0 ? (st.st_mode & 07777) : 0;
-}
 
 const QString OfficeFolder = QStringLiteral("/usr/lib/libreoffice/program/");
 

@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTest>
+#include <sys/stat.h>
 
 namespace quillmer::test {
 
@@ -35,6 +36,14 @@ inline void writeScript(const QString& path, const QByteArray& body)
 {
     writeFile(path, "#!/bin/sh\n" + body);
     QVERIFY(QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+}
+
+// The permission bits of path itself (a link is not followed); 0 when it
+// is not there.
+inline mode_t modeOf(const QString& path)
+{
+    struct stat st;
+    return ::lstat(QFile::encodeName(path).constData(), &st) == 0 ? (st.st_mode & 07777) : 0;
 }
 
 } // namespace quillmer::test
