@@ -11,11 +11,11 @@ class Process;
 
 namespace quillmer {
 
-// What became of the last command a runner started.
 // The window state that shows the program nothing (the show command
 // SW_HIDE): its error output is discarded too.
 constexpr qint32 HiddenWindow = 0;
 
+// What became of the last command a runner started.
 struct CommandOutcome
 {
     bool started = false;

@@ -37,6 +37,13 @@ QStringList docOptionsOperands(const QByteArray& text)
     return operands;
 }
 
+// A file name as OutputFile takes it: there a % starts a page number
+// format, and %% is the character.
+QString outputFileName(const QString& path)
+{
+    return QString(path).replace(u'%', QStringLiteral("%%"));
+}
+
 } // namespace
 
 QStringList startFlags(Device device, bool quiet)
@@ -69,12 +76,10 @@ QString quoted(const QString& text)
 QStringList ps2writeArguments(const QString& spoolPdf, const QString& outputFile, int resolution,
                               const QByteArray& documentSetup)
 {
-    // In OutputFile a % starts a page number format; %% is the character.
     return startFlags(Device::Ps2Write, true) +
            QStringList{QStringLiteral("-dWantsToUnicode=true"),
                        QStringLiteral("-r%1").arg(resolution),
-                       QStringLiteral("-sOutputFile=") +
-                           QString(outputFile).replace(u'%', QStringLiteral("%%"))} +
+                       QStringLiteral("-sOutputFile=") + outputFileName(outputFile)} +
            docOptionsOperands(documentSetup) + QStringList{spoolPdf};
 }
 
@@ -88,10 +93,7 @@ QString pdfwriteCommand(const QString& gsPath, const QString& input, const QStri
     if (pages)
         arguments << QStringLiteral("-dFirstPage=") + pages->first.trimmed()
                   << QStringLiteral("-dLastPage=") + pages->last.trimmed();
-    // As for ps2write: a % in the folder's name would start a page number
-    // format and the PDF would go to other files.
-    arguments << QStringLiteral("-sOutputFile=") +
-                     quoted(QString(output).replace(u'%', QStringLiteral("%%")))
+    arguments << QStringLiteral("-sOutputFile=") + quoted(outputFileName(output))
               << QStringLiteral("-dCompatibilityLevel=1.4") << QStringLiteral("-c")
               << (setPdfWrite ? QStringLiteral(".setpdfwrite")
                               : QStringLiteral("3000000 setvmthreshold"))

@@ -184,13 +184,11 @@ void RegistryPrinters::printToFile(const QString& deviceName, const QString& spo
         process->signal(SIGKILL);
         process->wait(-1);
     }
-    if (!ghostscript::keepOutputOf(ended && process->exitCode() == 0, partial)) {
-        if (!ended)
-            throw printFailure(QStringLiteral("the printer did not finish within %1 seconds")
-                                   .arg(timeLimit.count() / 1000));
-        throw printFailure(QStringLiteral("the printer driver ended with code %1")
-                               .arg(process->exitCode().value_or(-1)));
-    }
+    if (!ghostscript::keepOutputOf(ended && process->exitCode() == 0, partial))
+        throw printFailure(ended ? QStringLiteral("the printer driver ended with code %1")
+                                       .arg(process->exitCode().value_or(-1))
+                                 : QStringLiteral("the printer did not finish within %1 seconds")
+                                       .arg(timeLimit.count() / 1000));
     QFile::remove(outputFile);
     if (!QFile::rename(partial, outputFile)) {
         QFile::remove(partial);

@@ -1,6 +1,7 @@
 #include "settings/registry.h"
 
 #include "platform/registrynames.h"
+#include "support/files.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -112,10 +113,7 @@ private slots:
         qputenv("QUILLMER_REG", "/opt/tools");
         const QString path = m_dir.filePath(QStringLiteral("gs.reg"));
         for (const auto& [value, expected] : cases) {
-            QFile f(path);
-            QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-            f.write(gsKey + value + '\n');
-            f.close();
+            test::writeFile(path, gsKey + value + '\n');
             QCOMPARE(Registry(path).ghostscriptPath(), expected);
             QCOMPARE(platform::ghostscriptPath(platform::RegistryFile::load(path)), expected);
         }
