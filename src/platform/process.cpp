@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <functional>
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
@@ -175,8 +176,15 @@ std::vector<char*> environmentWithout(const QList<QByteArray>& names)
 // fork and exec, for what posix_spawn cannot do: a parent-death signal. The
 // child makes only async-signal-safe calls; a failed exec reports its errno
 // through a pipe. The pid, or -errno.
+// The program's ends of its standard input and output pipes; -1 for /dev/null.
+struct ChildPipes
+{
+    int input = -1;
+    int output = -1;
+};
+
 pid_t forkAndExec(char* const* argv, char* const* envp, const ProcessOptions& options,
-                  const char* folder)
+                  const char* folder, ChildPipes pipes)
 {
     int errorPipe[2];
     if (::pipe2(errorPipe, O_CLOEXEC) != 0)
@@ -195,15 +203,15 @@ pid_t forkAndExec(char* const* argv, char* const* envp, const ProcessOptions& op
             ::_exit(127);
         if (options.ownProcessGroup)
             ::setpgid(0, 0);
-        const int in = ::open("/dev/null", O_RDONLY);
-        const int out = ::open("/dev/null", O_WRONLY);
+        const int in = pipes.input >= 0 ? pipes.input : ::open("/dev/null", O_RDONLY);
+        const int null = ::open("/dev/null", O_WRONLY);
+        const int out = pipes.output >= 0 ? pipes.output : null;
         if (in >= 0)
             ::dup2(in, 0);
-        if (out >= 0) {
+        if (out >= 0)
             ::dup2(out, 1);
-            if (options.discardErrorOutput)
-                ::dup2(out, 2);
-        }
+        if (null >= 0 && options.discardErrorOutput)
+            ::dup2(null, 2);
         sigset_t none;
         sigemptyset(&none);
         ::sigprocmask(SIG_SETMASK, &none, nullptr);
@@ -239,14 +247,21 @@ pid_t forkAndExec(char* const* argv, char* const* envp, const ProcessOptions& op
     return pid;
 }
 
-pid_t spawn(char* const* argv, char* const* envp, const ProcessOptions& options, const char* folder)
+pid_t spawn(char* const* argv, char* const* envp, const ProcessOptions& options, const char* folder,
+            ChildPipes pipes)
 {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    if (pipes.input >= 0)
+        posix_spawn_file_actions_adddup2(&actions, pipes.input, 0);
+    else
+        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
     if (options.discardErrorOutput)
-        posix_spawn_file_actions_adddup2(&actions, 1, 2);
+        posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    if (pipes.output >= 0)
+        posix_spawn_file_actions_adddup2(&actions, pipes.output, 1);
+    else
+        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
     if (folder)
         posix_spawn_file_actions_addchdir_np(&actions, folder);
     posix_spawn_file_actions_addclosefrom_np(&actions, 3);
@@ -300,18 +315,43 @@ std::unique_ptr<Process> Process::start(const QString& executable, const QString
     const QByteArray folder = QFile::encodeName(options.workingFolder);
     const char* chdirTo = options.workingFolder.isEmpty() ? nullptr : folder.constData();
 
+    // Each pipe: [0] the read end, [1] the write end; close-on-exec, so
+    // the child keeps only the ends made its standard input and output.
+    int inputPipe[2] = {-1, -1};
+    int outputPipe[2] = {-1, -1};
+    const auto closeAll = [&] {
+        for (int fd : {inputPipe[0], inputPipe[1], outputPipe[0], outputPipe[1]})
+            if (fd >= 0)
+                ::close(fd);
+    };
+    if ((options.pipeInput && ::pipe2(inputPipe, O_CLOEXEC) != 0) ||
+        (options.pipeOutput && ::pipe2(outputPipe, O_CLOEXEC) != 0)) {
+        if (errorCode)
+            *errorCode = errno;
+        closeAll();
+        return nullptr;
+    }
+    const ChildPipes child{inputPipe[0], outputPipe[1]};
     const pid_t pid = options.parentDeathSignal
-                          ? forkAndExec(argv.data(), envp.data(), options, chdirTo)
-                          : spawn(argv.data(), envp.data(), options, chdirTo);
+                          ? forkAndExec(argv.data(), envp.data(), options, chdirTo, child)
+                          : spawn(argv.data(), envp.data(), options, chdirTo, child);
+    for (int& childEnd : {std::ref(inputPipe[0]), std::ref(outputPipe[1])})
+        if (childEnd >= 0) {
+            ::close(childEnd);
+            childEnd = -1;
+        }
     if (pid < 0) {
         if (errorCode)
             *errorCode = -pid;
+        closeAll();
         return nullptr;
     }
-    return std::unique_ptr<Process>(new Process(pid, options.ownProcessGroup));
+    return std::unique_ptr<Process>(
+        new Process(pid, options.ownProcessGroup, inputPipe[1], outputPipe[0]));
 }
 
-Process::Process(pid_t pid, bool ownGroup) : m_pid(pid), m_ownGroup(ownGroup)
+Process::Process(pid_t pid, bool ownGroup, int input, int output)
+    : m_pid(pid), m_ownGroup(ownGroup), m_input(input), m_output(output)
 {
 #ifdef SYS_pidfd_open
     m_pidfd = int(::syscall(SYS_pidfd_open, pid, 0));
@@ -320,6 +360,8 @@ Process::Process(pid_t pid, bool ownGroup) : m_pid(pid), m_ownGroup(ownGroup)
 
 Process::~Process()
 {
+    closeInput();
+    closeOutput();
     if (m_pidfd >= 0)
         ::close(m_pidfd);
     if (!m_ended && !reap(false)) {
@@ -331,6 +373,20 @@ Process::~Process()
             }
         }).detach();
     }
+}
+
+void Process::closeInput()
+{
+    if (m_input >= 0)
+        ::close(m_input);
+    m_input = -1;
+}
+
+void Process::closeOutput()
+{
+    if (m_output >= 0)
+        ::close(m_output);
+    m_output = -1;
 }
 
 bool Process::reap(bool block)

@@ -49,13 +49,16 @@ struct ProcessOptions
     QList<QByteArray> unsetEnvironment;
     // Standard error on /dev/null too, for a program that must show nothing.
     bool discardErrorOutput = false;
+    // Standard input and standard output on pipes of this process's
+    // (Process::input(), Process::output()) instead of /dev/null.
+    bool pipeInput = false;
+    bool pipeOutput = false;
 };
 
 // A started program. The program gets no shell, standard input and output on
-// /dev/null, standard error shared with this process (unless discarded), and no other open file
-// of this process. A Process that is destroyed while its program still runs
-// leaves it running and reaps it when it ends, so that it never stays a
-// zombie.
+// /dev/null (or on pipes), standard error shared with this process (unless
+// discarded), and no other open file of this process. A Process that is destroyed while its program
+// still runs leaves it running and reaps it when it ends, so that it never stays a zombie.
 class Process
 {
 public:
@@ -84,6 +87,13 @@ public:
     // The signal that ended the program, or 0.
     int terminationSignal() const;
 
+    // This end of the program's standard input and output pipes (-1 when
+    // there is none, or once closed). Both are closed with the Process.
+    int input() const { return m_input; }
+    int output() const { return m_output; }
+    void closeInput();
+    void closeOutput();
+
     // Sends a signal to the program (nothing once it has ended).
     void signal(int sig);
     // Sends a signal to the program's process group, which outlives the
@@ -91,12 +101,14 @@ public:
     void signalGroup(int sig);
 
 private:
-    Process(pid_t pid, bool ownGroup);
+    Process(pid_t pid, bool ownGroup, int input, int output);
     bool reap(bool block);
 
     pid_t m_pid;
     bool m_ownGroup = false;
     int m_pidfd = -1;
+    int m_input = -1;
+    int m_output = -1;
     bool m_ended = false;
     int m_status = 0;
 };
