@@ -3,6 +3,8 @@
 #include <QString>
 #include <QStringList>
 #include <chrono>
+#include <memory>
+#include <mutex>
 
 namespace quillmer::platform {
 
@@ -24,7 +26,14 @@ public:
     // installed).
     virtual void printToFile(const QString& deviceName, const QString& spoolPdf,
                              const QString& outputFile, std::chrono::milliseconds timeLimit) = 0;
+
+    // Gets the next print's driver ready ahead, where a queue has one, so
+    // that the print does not wait for it to start. Never fails: a driver
+    // that is not ready is started by the print.
+    virtual void prepare() {}
 };
+
+class PrinterDriver;
 
 // The printers of registry.reg (the subkeys of
 // HKEY_LOCAL_MACHINE\SYSTEM\CurrentControlSet\Control\Print\Printers, each
@@ -35,17 +44,29 @@ public:
 // The PostScript keeps the text: its fonts carry the spool's Unicode mapping
 // (FontInfo /GlyphNames2Unicode), so a PDF made from it with pdfwrite can be
 // searched and copied from, and every page keeps the spool's exact size.
+//
+// The driver (platform/printerdriver) can be started ahead with prepare();
+// a print takes it when it was started from the registry's present GSPath.
 class RegistryPrinters : public InstalledPrinters
 {
 public:
     explicit RegistryPrinters(QString registryPath);
+    // Ends a driver started ahead.
+    ~RegistryPrinters() override;
 
     QStringList deviceNames() const override;
     void printToFile(const QString& deviceName, const QString& spoolPdf, const QString& outputFile,
                      std::chrono::milliseconds timeLimit) override;
+    void prepare() override;
+
+    // The set-up the queue puts into the PostScript (see printers.cpp).
+    static const char* documentSetup();
+    static const char* readerSetup();
 
 private:
     QString m_registryPath;
+    std::mutex m_mutex;
+    std::unique_ptr<PrinterDriver> m_ready;
 };
 
 } // namespace quillmer::platform

@@ -1,0 +1,252 @@
+#include "platform/printerdriver.h"
+
+#include "platform/ghostscriptcommand.h"
+
+#include <QFile>
+#include <cerrno>
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <unistd.h>
+
+namespace quillmer::platform {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Larger than ps2write's prolog: a file whose first object comes later gets
+// no reader set-up, and prints as ps2write wrote it.
+constexpr qsizetype HeadLimit = 4 * 1024 * 1024;
+constexpr qsizetype Chunk = 64 * 1024;
+
+bool isDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
+
+// Whether line (without its end) begins an object: "12 0 obj".
+bool beginsObject(const char* line, qsizetype length)
+{
+    qsizetype i = 0;
+    for (int number = 0; number < 2; ++number) {
+        const qsizetype digits = i;
+        while (i < length && isDigit(line[i]))
+            ++i;
+        if (i == digits || i >= length || line[i] != ' ')
+            return false;
+        ++i;
+    }
+    return length - i >= 3 && std::equal(line + i, line + i + 3, "obj") &&
+           (length - i == 3 || line[i + 3] == ' ' || line[i + 3] == '<' || line[i + 3] == '[');
+}
+
+bool writeAll(int fd, const char* data, qsizetype size)
+{
+    while (size > 0) {
+        const ssize_t n = ::write(fd, data, size_t(size));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        data += n;
+        size -= n;
+    }
+    return true;
+}
+
+// The driver's PostScript on its way into the file: held back until the
+// place of the reader set-up is known, then passed on as it comes.
+class Sink
+{
+public:
+    Sink(int fd, const QByteArray& readerSetup) : m_fd(fd), m_readerSetup(readerSetup) {}
+
+    bool write(const char* data, qsizetype size)
+    {
+        if (m_passing)
+            return writeAll(m_fd, data, size);
+        m_head.append(data, size);
+        const qsizetype at = PrinterDriver::readerSetupPosition(m_head);
+        if (at < 0 && m_head.size() < HeadLimit)
+            return true;
+        return flush(at);
+    }
+
+    bool finish() { return m_passing || flush(-1); }
+
+private:
+    bool flush(qsizetype at)
+    {
+        m_passing = true;
+        const QByteArray head = std::exchange(m_head, QByteArray());
+        if (at < 0)
+            return writeAll(m_fd, head.constData(), head.size());
+        return writeAll(m_fd, head.constData(), at) &&
+               writeAll(m_fd, m_readerSetup.constData(), m_readerSetup.size()) &&
+               writeAll(m_fd, head.constData() + at, head.size() - at);
+    }
+
+    int m_fd;
+    const QByteArray& m_readerSetup;
+    QByteArray m_head;
+    bool m_passing = false;
+};
+
+struct FileDescriptor
+{
+    int fd = -1;
+    ~FileDescriptor()
+    {
+        if (fd >= 0)
+            ::close(fd);
+    }
+};
+
+} // namespace
+
+qsizetype PrinterDriver::readerSetupPosition(const QByteArray& text)
+{
+    static constexpr char Resource[] = "%%BeginResource:";
+    const char* data = text.constData();
+    qsizetype start = 0;
+    while (start < text.size()) {
+        qsizetype end = start;
+        while (end < text.size() && data[end] != '\n' && data[end] != '\r')
+            ++end;
+        if (end == text.size())
+            return -1; // a line not yet whole
+        const qsizetype length = end - start;
+        if ((length >= qsizetype(sizeof Resource - 1) &&
+             std::equal(Resource, Resource + sizeof Resource - 1, data + start)) ||
+            beginsObject(data + start, length))
+            return start;
+        start = end + 1;
+    }
+    return -1;
+}
+
+std::unique_ptr<PrinterDriver> PrinterDriver::start(const QString& gsPath, int resolution,
+                                                    const QByteArray& documentSetup,
+                                                    const QByteArray& readerSetup, int* error)
+{
+    // A driver that dies while it is fed must fail the print, not end this
+    // program.
+    static const bool ignored = [] { return ::signal(SIGPIPE, SIG_IGN) != SIG_ERR; }();
+    Q_UNUSED(ignored);
+    ProcessOptions options;
+    options.pipeInput = true;
+    options.pipeOutput = true;
+    QStringList arguments = ghostscript::ps2writeArguments(QStringLiteral("-"), QStringLiteral("-"),
+                                                           resolution, documentSetup);
+    // Ghostscript's own messages stay off the PostScript.
+    arguments.insert(1, QStringLiteral("-sstdout=%stderr"));
+    auto process = Process::start(gsPath, arguments, options, error);
+    if (!process)
+        return nullptr;
+    for (int fd : {process->input(), process->output()})
+        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
+    return std::unique_ptr<PrinterDriver>(
+        new PrinterDriver(gsPath, std::move(process), readerSetup));
+}
+
+PrinterDriver::PrinterDriver(QString program, std::unique_ptr<Process> process,
+                             QByteArray readerSetup)
+    : m_program(std::move(program)), m_process(std::move(process)),
+      m_readerSetup(std::move(readerSetup))
+{
+}
+
+PrinterDriver::~PrinterDriver()
+{
+    if (m_process && !m_process->hasEnded()) {
+        m_process->signal(SIGKILL);
+        m_process->wait(-1);
+    }
+}
+
+bool PrinterDriver::waiting()
+{
+    return m_process && !m_process->wait(0) && m_process->input() >= 0;
+}
+
+PrinterDriver::Outcome PrinterDriver::print(const QString& spoolPdf, const QString& outputFile,
+                                            std::chrono::milliseconds limit)
+{
+    const auto deadline = Clock::now() + limit;
+    const auto remaining = [&] {
+        return std::max<qint64>(
+            0,
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count());
+    };
+    Outcome outcome;
+    FileDescriptor spool{::open(QFile::encodeName(spoolPdf).constData(), O_RDONLY | O_CLOEXEC)};
+    FileDescriptor output{::open(QFile::encodeName(outputFile).constData(),
+                                 O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600)};
+    if (spool.fd < 0)
+        outcome.failure = QStringLiteral("cannot read the spool");
+    else if (output.fd < 0)
+        outcome.failure = QStringLiteral("cannot write %1").arg(outputFile);
+
+    Sink sink(output.fd, m_readerSetup);
+    QByteArray pending; // read from the spool, not yet taken by the driver
+    qsizetype taken = 0;
+    char buffer[Chunk];
+    // Feed and drain at once: the driver may write before it has read all.
+    while (outcome.failure.isEmpty() && (m_process->input() >= 0 || m_process->output() >= 0)) {
+        const qint64 left = remaining();
+        if (left == 0)
+            break;
+        pollfd fds[2];
+        nfds_t count = 0;
+        if (m_process->input() >= 0)
+            fds[count++] = {m_process->input(), POLLOUT, 0};
+        if (m_process->output() >= 0)
+            fds[count++] = {m_process->output(), POLLIN, 0};
+        if (::poll(fds, count, int(std::min<qint64>(left, 1000))) < 0 && errno != EINTR)
+            break;
+        for (nfds_t i = 0; i < count; ++i) {
+            if (!fds[i].revents)
+                continue;
+            if (fds[i].fd == m_process->input()) {
+                if (taken == pending.size()) {
+                    const ssize_t n = ::read(spool.fd, buffer, sizeof buffer);
+                    if (n < 0 && errno != EINTR) {
+                        outcome.failure = QStringLiteral("cannot read the spool");
+                    } else if (n == 0) {
+                        m_process->closeInput(); // the driver reads to the end
+                        continue;
+                    }
+                    pending = QByteArray(buffer, qMax<ssize_t>(n, 0));
+                    taken = 0;
+                }
+                const ssize_t n = ::write(m_process->input(), pending.constData() + taken,
+                                          size_t(pending.size() - taken));
+                if (n > 0)
+                    taken += n;
+                else if (n < 0 && errno != EAGAIN && errno != EINTR)
+                    m_process->closeInput(); // the driver has gone; its end tells why
+            } else {
+                const ssize_t n = ::read(m_process->output(), buffer, sizeof buffer);
+                if (n == 0 || (n < 0 && errno != EAGAIN && errno != EINTR))
+                    m_process->closeOutput();
+                else if (n > 0 && !sink.write(buffer, n))
+                    outcome.failure = QStringLiteral("cannot write %1").arg(outputFile);
+            }
+        }
+    }
+    if (outcome.failure.isEmpty() && m_process->output() < 0 && !sink.finish())
+        outcome.failure = QStringLiteral("cannot write %1").arg(outputFile);
+    m_process->closeInput();
+    m_process->closeOutput();
+    outcome.ended = outcome.failure.isEmpty() ? m_process->wait(remaining()) : false;
+    if (!outcome.ended) {
+        m_process->signal(SIGKILL);
+        m_process->wait(-1);
+    }
+    outcome.exitCode = outcome.ended ? m_process->exitCode() : std::nullopt;
+    return outcome;
+}
+
+} // namespace quillmer::platform

@@ -1,0 +1,65 @@
+#pragma once
+
+#include "platform/process.h"
+
+#include <QByteArray>
+#include <QString>
+#include <chrono>
+#include <memory>
+#include <optional>
+
+namespace quillmer::platform {
+
+// The printer queue's driver: Ghostscript's ps2write reading a PDF spool on
+// its standard input and writing PostScript on its standard output. Started
+// before its print, it waits for the spool, so that a print does not wait
+// for Ghostscript to start. One driver prints once.
+//
+// On its way to the file, the PostScript gets two pieces of set-up of the
+// queue's own: documentSetup in the file's set-up section (ps2write's
+// PSDocOptions) and readerSetup just before the first object, where the PDF
+// reader that ps2write puts in front of the pages has been defined and has
+// read nothing yet.
+class PrinterDriver
+{
+public:
+    struct Outcome
+    {
+        bool ended = false;          // false: killed at the time limit
+        std::optional<int> exitCode; // when it ended by exiting
+        QString failure;             // a file that could not be read or written
+        bool succeeded() const { return ended && exitCode == 0 && failure.isEmpty(); }
+    };
+
+    // Starts gsPath as the driver; null (and errno in error) when it cannot run.
+    static std::unique_ptr<PrinterDriver> start(const QString& gsPath, int resolution,
+                                                const QByteArray& documentSetup,
+                                                const QByteArray& readerSetup, int* error);
+    // Kills the driver when it has not printed.
+    ~PrinterDriver();
+
+    const QString& program() const { return m_program; }
+    // Whether it still waits for its spool.
+    bool waiting();
+
+    // Hands the driver spoolPdf and writes its PostScript into outputFile
+    // (replaced), within limit; past it, the driver is killed. outputFile
+    // may be incomplete when the outcome is not a success.
+    Outcome print(const QString& spoolPdf, const QString& outputFile,
+                  std::chrono::milliseconds limit);
+
+    // Where readerSetup goes into PostScript: before the first line that
+    // begins an object ("12 0 obj") or a resource ("%%BeginResource:"); -1
+    // when text, the start of a file, holds none yet. Only whole lines
+    // count.
+    static qsizetype readerSetupPosition(const QByteArray& text);
+
+private:
+    PrinterDriver(QString program, std::unique_ptr<Process> process, QByteArray readerSetup);
+
+    QString m_program;
+    std::unique_ptr<Process> m_process;
+    QByteArray m_readerSetup;
+};
+
+} // namespace quillmer::platform
