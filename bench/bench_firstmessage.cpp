@@ -141,7 +141,7 @@ Press pressConvert(const QString& programFolder, const QStringList& workbooks)
     ui::QtFileDialog dialogs;
     InstalledConversionServices conversion(platform::registryFileIn(programFolder),
                                            dir.filePath(QStringLiteral("cache")));
-    conversion.prepareOffice();
+    conversion.prepare();
     ui::FrmMain window(ui::MainWindowContext{programFolder, startup, messages, pointer, errors,
                                              shell, ender, settings, dialogs,
                                              conversion.services()});

@@ -31,7 +31,7 @@ bool Application::StartApplication()
         if (!PassStartupChecks(m_settings, m_registry, m_messages))
             return;
         // The first conversion's office starts while the splash shows.
-        m_conversion.prepareOffice();
+        m_conversion.prepare();
         m_splash = std::make_unique<FrmSplash>(*this, m_ender, *m_finder, m_errors);
         m_splash->show();
         splashShown = true;

@@ -15,9 +15,82 @@ namespace {
 constexpr qint32 NoTimeLimit = -1;
 constexpr qint32 HighPriority = 128;
 
+// Runs an auxiliary question; its exit code, or nothing when it did not
+// start or end normally.
+std::optional<int> ask(CommandRunner& runner, const QString& commandLine,
+                       const QString& workingFolder)
+{
+    qint32 wait = NoTimeLimit;
+    if (!runner.RunCommandAndWait(commandLine, workingFolder, wait, HiddenWindow, HighPriority))
+        return std::nullopt;
+    const CommandOutcome outcome = runner.lastOutcome();
+    if (!outcome.ended || !outcome.exitCode)
+        return std::nullopt;
+    return *outcome.exitCode;
+}
+
+QString answerKey(const QFileInfo& file)
+{
+    return file.canonicalFilePath().isEmpty() ? file.filePath() : file.canonicalFilePath();
+}
+
 } // namespace
 
-GhostscriptRuns::GhostscriptRuns(CommandRunner& runner) : m_runner(runner) {}
+GhostscriptAnswers::~GhostscriptAnswers()
+{
+    if (m_ahead.valid())
+        m_ahead.wait();
+}
+
+void GhostscriptAnswers::askAhead(CommandRunner& runner, const QString& gsPath)
+{
+    if (m_ahead.valid())
+        m_ahead.wait();
+    m_ahead = std::async(std::launch::async, [this, &runner, gsPath] { answer(runner, gsPath); });
+}
+
+std::optional<bool> GhostscriptAnswers::remembered(const QString& gsPath)
+{
+    const QFileInfo file(gsPath);
+    std::lock_guard lock(m_mutex);
+    const auto known = m_answers.constFind(answerKey(file));
+    if (known != m_answers.constEnd() && known->modified == file.lastModified() &&
+        known->size == file.size())
+        return known->defines;
+    return std::nullopt;
+}
+
+bool GhostscriptAnswers::definesSetPdfWrite(CommandRunner& runner, const QString& gsPath)
+{
+    if (m_ahead.valid())
+        m_ahead.wait();
+    return answer(runner, gsPath);
+}
+
+bool GhostscriptAnswers::answer(CommandRunner& runner, const QString& gsPath)
+{
+    if (const auto known = remembered(gsPath))
+        return *known;
+    const QFileInfo file(gsPath);
+    // Executes the operator only when it is not defined, which fails.
+    const auto exitCode = ask(
+        runner,
+        gs::questionCommand(gsPath, {QStringLiteral("-c"),
+                                     gs::quoted(QStringLiteral(
+                                         "/.setpdfwrite where { pop } { .setpdfwrite } ifelse"))}),
+        QString());
+    if (!exitCode)
+        return true;
+    std::lock_guard lock(m_mutex);
+    m_answers.insert(answerKey(file), Answer{file.lastModified(), file.size(), *exitCode == 0});
+    return *exitCode == 0;
+}
+
+GhostscriptRuns::GhostscriptRuns(CommandRunner& runner, GhostscriptAnswers* answers)
+    : m_runner(runner), m_ownAnswers(answers ? nullptr : std::make_unique<GhostscriptAnswers>()),
+      m_answers(answers ? answers : m_ownAnswers.get())
+{
+}
 
 QString GhostscriptRuns::firstRunCommand(const QString& gsPath, const QString& scratch,
                                          bool allPages, bool setPdfWrite)
@@ -35,38 +108,6 @@ QString GhostscriptRuns::secondRunCommand(const QString& gsPath, const QString& 
     return gs::pdfwriteCommand(gsPath, scratch + QStringLiteral("/PdfFiletemp.pdf"),
                                scratch + QStringLiteral("/PdfFile.pdf"),
                                gs::PageTexts{firstPage, lastPage}, setPdfWrite);
-}
-
-std::optional<int> GhostscriptRuns::ask(const QString& commandLine, const QString& workingFolder)
-{
-    qint32 wait = NoTimeLimit;
-    if (!m_runner.RunCommandAndWait(commandLine, workingFolder, wait, HiddenWindow, HighPriority))
-        return std::nullopt;
-    const CommandOutcome outcome = m_runner.lastOutcome();
-    if (!outcome.ended || !outcome.exitCode)
-        return std::nullopt;
-    return *outcome.exitCode;
-}
-
-bool GhostscriptRuns::definesSetPdfWrite(const QString& gsPath)
-{
-    const QFileInfo file(gsPath);
-    const QString key = file.canonicalFilePath().isEmpty() ? gsPath : file.canonicalFilePath();
-    const auto known = m_answers.constFind(key);
-    if (known != m_answers.constEnd() && known->modified == file.lastModified() &&
-        known->size == file.size())
-        return known->defines;
-
-    // Executes the operator only when it is not defined, which fails.
-    const auto exitCode = ask(
-        gs::questionCommand(gsPath, {QStringLiteral("-c"),
-                                     gs::quoted(QStringLiteral(
-                                         "/.setpdfwrite where { pop } { .setpdfwrite } ifelse"))}),
-        QString());
-    if (!exitCode)
-        return true;
-    m_answers.insert(key, Answer{file.lastModified(), file.size(), *exitCode == 0});
-    return *exitCode == 0;
 }
 
 bool GhostscriptRuns::run(const QString& commandLine, const QString& scratch,
@@ -96,7 +137,8 @@ bool GhostscriptRuns::rangeIsEmpty(const QString& gsPath, const QString& pdf,
     // how Ghostscript's own start-up ends with a code), or when it cannot be
     // read as a PDF at all.
     const auto exitCode =
-        ask(gs::questionCommand(
+        ask(m_runner,
+            gs::questionCommand(
                 gsPath, {gs::quoted(QStringLiteral("--permit-file-read=") + pdf),
                          gs::quoted(QStringLiteral("-sQuillmerPdf=") + pdf), QStringLiteral("-c"),
                          gs::quoted(QStringLiteral("QuillmerPdf (r) file runpdfbegin pdfpagecount "

@@ -5,9 +5,50 @@
 #include <QDateTime>
 #include <QHash>
 #include <QString>
+#include <future>
+#include <memory>
+#include <mutex>
 #include <optional>
 
 namespace quillmer {
+
+// What the installed Ghostscript answered about itself: whether it defines
+// ".setpdfwrite". Asked once per executable (a replaced file is asked again)
+// and remembered; true, not remembered, when it cannot be asked (it does not
+// start). The question costs a Ghostscript start, so the program asks it
+// ahead, while nothing waits for it. askAhead() and definesSetPdfWrite() are
+// called from one thread; the question asked ahead runs on one of its own.
+class GhostscriptAnswers
+{
+public:
+    GhostscriptAnswers() = default;
+    // Waits for a question still under way.
+    ~GhostscriptAnswers();
+    GhostscriptAnswers(const GhostscriptAnswers&) = delete;
+    GhostscriptAnswers& operator=(const GhostscriptAnswers&) = delete;
+
+    // Asks gsPath through runner on a thread of its own and returns at once.
+    // runner is used by that thread alone until the answer is in.
+    void askAhead(CommandRunner& runner, const QString& gsPath);
+    // The answer for gsPath: remembered, or being asked ahead (waited for),
+    // or else asked now through runner.
+    bool definesSetPdfWrite(CommandRunner& runner, const QString& gsPath);
+
+private:
+    struct Answer
+    {
+        QDateTime modified;
+        qint64 size = 0;
+        bool defines = false;
+    };
+    std::optional<bool> remembered(const QString& gsPath);
+    // The remembered answer, or the question asked now.
+    bool answer(CommandRunner& runner, const QString& gsPath);
+
+    std::mutex m_mutex;
+    QHash<QString, Answer> m_answers;
+    std::future<void> m_ahead;
+};
 
 // The Ghostscript runs of one conversion: the command texts, the way they
 // are run, and what is asked of Ghostscript around them.
@@ -23,7 +64,9 @@ namespace quillmer {
 class GhostscriptRuns
 {
 public:
-    explicit GhostscriptRuns(CommandRunner& runner);
+    // answers: shared with whoever asks ahead; none gives the runs answers
+    // of their own.
+    explicit GhostscriptRuns(CommandRunner& runner, GhostscriptAnswers* answers = nullptr);
 
     // The first run: the print file into PdfFile.pdf (all pages) or into
     // PdfFiletemp.pdf (a page range, cut by the second run).
@@ -35,10 +78,12 @@ public:
                                     const QString& firstPage, const QString& lastPage,
                                     bool setPdfWrite);
 
-    // Whether the Ghostscript at gsPath defines ".setpdfwrite". Asked once
-    // per executable (a replaced file is asked again) and remembered; true,
-    // not remembered, when it cannot be asked (it does not start).
-    bool definesSetPdfWrite(const QString& gsPath);
+    // Whether the Ghostscript at gsPath defines ".setpdfwrite" (see
+    // GhostscriptAnswers).
+    bool definesSetPdfWrite(const QString& gsPath)
+    {
+        return m_answers->definesSetPdfWrite(m_runner, gsPath);
+    }
 
     // The two conversion runs, made with the design's arguments: the scratch
     // folder as working folder, no time limit, hidden, high priority. True
@@ -56,19 +101,9 @@ public:
                       const QString& firstPage, const QString& lastPage);
 
 private:
-    struct Answer
-    {
-        QDateTime modified;
-        qint64 size = 0;
-        bool defines = false;
-    };
-
-    // Runs an auxiliary question; its exit code, or nothing when it did not
-    // start or end normally.
-    std::optional<int> ask(const QString& commandLine, const QString& workingFolder);
-
     CommandRunner& m_runner;
-    QHash<QString, Answer> m_answers;
+    std::unique_ptr<GhostscriptAnswers> m_ownAnswers;
+    GhostscriptAnswers* m_answers;
 };
 
 } // namespace quillmer

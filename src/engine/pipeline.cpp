@@ -76,7 +76,7 @@ struct ConversionEngine::Call
 };
 
 ConversionEngine::ConversionEngine(const PipelineContext& context)
-    : m_context(context), m_ghostscript(context.runner)
+    : m_context(context), m_ghostscript(context.runner, context.ghostscriptAnswers)
 {
 }
 

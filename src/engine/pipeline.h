@@ -45,6 +45,9 @@ struct PipelineContext
     const Registry& registry; // SOFTWARE\GS "GSPath"
     VersionSource& version;
     const ScratchFolder& scratch;
+    // What Ghostscript answered before, shared with whoever asks ahead; none:
+    // the engine keeps its own.
+    GhostscriptAnswers* ghostscriptAnswers = nullptr;
 };
 
 // One workbook to one PDF, the twenty steps of a conversion:

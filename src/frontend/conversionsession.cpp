@@ -7,8 +7,9 @@ namespace {
 PipelineContext pipelineContext(const ConversionSessionContext& c)
 {
     const ConversionServices& s = c.services;
-    return PipelineContext{c.options, c.jobs,     c.messages, c.errors,   c.shell,   c.ender,
-                           s.hosts,   s.printers, s.runner,   s.registry, s.version, s.scratch};
+    return PipelineContext{c.options, c.jobs,    c.messages,          c.errors, c.shell,
+                           c.ender,   s.hosts,   s.printers,          s.runner, s.registry,
+                           s.version, s.scratch, s.ghostscriptAnswers};
 }
 
 } // namespace

@@ -156,6 +156,16 @@ private slots:
         QVERIFY(gs.definesSetPdfWrite(m_dir.filePath("missing/gs")));
         QVERIFY(gs.definesSetPdfWrite(m_dir.filePath("missing/gs")));
         QCOMPARE(runner.commands.size(), 5);
+
+        // Asked ahead through a runner of its own: the conversion's runner
+        // asks nothing.
+        GhostscriptAnswers answers;
+        RecordingRunner ahead, conversion;
+        answers.askAhead(ahead, older);
+        GhostscriptRuns shared(conversion, &answers);
+        QVERIFY(!shared.definesSetPdfWrite(older));
+        QCOMPARE(ahead.commands.size(), 1);
+        QCOMPARE(conversion.commands.size(), 0);
     }
 
     // The design's text on Ghostscript 10 stops at .setpdfwrite with exit
