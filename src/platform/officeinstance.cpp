@@ -1,7 +1,15 @@
 #include "platform/officeinstance.h"
 
+#include <QFile>
 #include <QRandomGenerator>
+#include <com/sun/star/container/XIndexAccess.hpp>
+#include <com/sun/star/frame/XComponentLoader.hpp>
 #include <com/sun/star/frame/XDesktop2.hpp>
+#include <com/sun/star/frame/XStorable.hpp>
+#include <com/sun/star/sheet/XSpreadsheetDocument.hpp>
+#include <com/sun/star/table/XCell.hpp>
+#include <com/sun/star/table/XCellRange.hpp>
+#include <com/sun/star/util/XCloseable.hpp>
 #include <unistd.h>
 
 namespace quillmer::platform {
@@ -111,6 +119,58 @@ bool OfficeInstance::answers(milliseconds limit)
     if (!ok)
         abandon();
     return ok;
+}
+
+void OfficeInstance::warmUp()
+{
+    using namespace uno;
+    const QString workbook = m_process.newSpoolPath() + QStringLiteral(".xls");
+    const QString spool = m_process.newSpoolPath();
+    const auto close = [](const Reference<css::lang::XComponent>& document) {
+        const Reference<css::util::XCloseable> closeable(document, UNO_QUERY);
+        if (closeable.is())
+            closeable->close(true);
+    };
+    try {
+        run(QString(), [&] {
+            const Reference<css::frame::XComponentLoader> loader(m_connection.desktop,
+                                                                 UNO_QUERY_THROW);
+            const css::beans::PropertyValue hidden = property("Hidden", Any(true));
+            Reference<css::lang::XComponent> made =
+                loader->loadComponentFromURL(OUString("private:factory/scalc"), OUString("_blank"),
+                                             0, Sequence<css::beans::PropertyValue>(&hidden, 1));
+            {
+                const Reference<css::sheet::XSpreadsheetDocument> document(made, UNO_QUERY_THROW);
+                const Reference<css::container::XIndexAccess> sheets(document->getSheets(),
+                                                                     UNO_QUERY_THROW);
+                const Reference<css::table::XCellRange> sheet(sheets->getByIndex(0),
+                                                              UNO_QUERY_THROW);
+                sheet->getCellByPosition(0, 0)->setFormula(OUString("Warm"));
+                const css::beans::PropertyValue filter =
+                    property("FilterName", Any(OUString("MS Excel 97")));
+                Reference<css::frame::XStorable>(made, UNO_QUERY_THROW)
+                    ->storeToURL(fileUrl(workbook),
+                                 Sequence<css::beans::PropertyValue>(&filter, 1));
+            }
+            close(made);
+            const css::beans::PropertyValue arguments[] = {property("Hidden", Any(true)),
+                                                           property("ReadOnly", Any(true))};
+            const Reference<css::lang::XComponent> loaded =
+                loader->loadComponentFromURL(fileUrl(workbook), OUString("_blank"), 0,
+                                             Sequence<css::beans::PropertyValue>(arguments, 2));
+            const css::beans::PropertyValue exportArguments[] = {
+                property("FilterName", Any(OUString("calc_pdf_Export")))};
+            Reference<css::frame::XStorable>(loaded, UNO_QUERY_THROW)
+                ->storeToURL(fileUrl(spool),
+                             Sequence<css::beans::PropertyValue>(exportArguments, 1));
+            close(loaded);
+        });
+    } catch (...) {
+    }
+    QFile::remove(workbook);
+    QFile::remove(spool);
+    if (printers)
+        printers->prepare();
 }
 
 void OfficeInstance::abandon()

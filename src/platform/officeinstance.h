@@ -34,6 +34,12 @@ public:
     // Whether the office still runs and answers a call within limit. One
     // that does not is ended.
     bool answers(milliseconds limit);
+    // Has the office do once, on a workbook of its own, what every
+    // conversion makes it do (load a workbook, export it as a spool), so
+    // that the first conversion does not wait for the office to load its
+    // spreadsheet, import and export code. Failures are ignored: a warm-up
+    // that failed leaves an office that still works, only slower.
+    void warmUp();
     // Ends the office: asked to terminate, then made to. A profile it left
     // cleanly becomes the prepared profile of later instances.
     void quit();

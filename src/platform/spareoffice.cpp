@@ -94,6 +94,7 @@ void SpareOfficeHosts::prepare()
         std::shared_ptr<OfficeInstance> instance;
         try {
             instance = m_fresh.startInstance();
+            instance->warmUp();
         } catch (...) {
         }
         std::unique_lock lock(shared->mutex);

@@ -141,8 +141,16 @@ private slots:
         QVERIFY(!std::any_of(environment.begin(), environment.end(),
                              [](const QByteArray& v) { return v.startsWith("DISPLAY="); }));
 
-        // Esc asks the exit question; Enter answers Yes. The office ends
-        // with the program.
+        // Its printer driver waits for the spool.
+        const auto drivers = [pid] {
+            return test::runningProcesses("-sDEVICE=ps2write",
+                                          [pid](pid_t p) { return test::parentOf(p) == pid; });
+        };
+        QTRY_COMPARE_WITH_TIMEOUT(drivers().size(), 1, 30000);
+        const pid_t driver = drivers().first();
+
+        // Esc asks the exit question; Enter answers Yes. The office and the
+        // driver end with the program.
         QVERIFY(QProcess::execute("xdotool",
                                   {"windowfocus", "--sync",
                                    QString::number(*finder.findWindow(ApplicationTitle))}) == 0);
@@ -153,6 +161,7 @@ private slots:
         QVERIFY(quillmer.waitForFinished(5000));
         QCOMPARE(quillmer.exitCode(), 0);
         QTRY_VERIFY_WITH_TIMEOUT(test::ourOfficeProcesses(pid).isEmpty(), 2000);
+        QTRY_VERIFY_WITH_TIMEOUT(!test::processRuns(driver), 2000);
     }
 
     // An office that takes its time to start holds up neither the splash nor

@@ -1,6 +1,7 @@
 #include "errors/apperror.h"
 #include "platform/libreofficehost.h"
 #include "platform/officeprofile.h"
+#include "platform/printerdriver.h"
 #include "platform/spareoffice.h"
 #include "support/errornumber.h"
 #include "support/files.h"
@@ -15,6 +16,7 @@
 #include <QTest>
 #include <QUrl>
 #include <cstdio>
+#include <cstring>
 #include <functional>
 #include <future>
 #include <latch>
@@ -123,6 +125,75 @@ private slots:
             QVERIFY(!QFileInfo::exists(out));
             QVERIFY(!QFileInfo::exists(out + ".part"));
         }
+    }
+
+    // Where the queue puts its reader set-up: before the first object or
+    // resource line, once that line is whole.
+    void readerSetupPosition_data()
+    {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<int>("position");
+        QTest::newRow("object") << QByteArray("%!PS\n/a 1 def\n12 0 obj\n<<>>") << 14;
+        QTest::newRow("resource") << QByteArray("%!\r%%BeginResource: procset x\n") << 3;
+        QTest::newRow("line not whole") << QByteArray("%!PS\n12 0 obj") << -1;
+        QTest::newRow("no object") << QByteArray("%!PS\n12 0 R\nx 0 obj\n1 0 object\n") << -1;
+    }
+    void readerSetupPosition()
+    {
+        QFETCH(QByteArray, text);
+        QFETCH(int, position);
+        QCOMPARE(PrinterDriver::readerSetupPosition(text), qsizetype(position));
+    }
+
+    // The queue's driver started ahead: used by the next print; one that died
+    // meanwhile is replaced and the print still succeeds; one never used
+    // ends with the queue. The PostScript gets the reader set-up before its
+    // first object.
+    void driverStartedAhead()
+    {
+        const auto drivers = [] {
+            return test::runningProcesses(
+                "-sDEVICE=ps2write", [](pid_t pid) { return test::parentOf(pid) == ::getpid(); });
+        };
+        const QString spool = m_dir.filePath("ahead.pdf");
+        const QString out = m_dir.filePath("ahead.ps");
+        const auto print = [&](RegistryPrinters& printers) {
+            QProcess gs;
+            gs.start("/usr/bin/gs",
+                     {"-q", "-dSAFER", "-dBATCH", "-dNOPAUSE", "-sDEVICE=pdfwrite",
+                      "-sOutputFile=" + spool, "-c",
+                      "/Helvetica findfont 20 scalefont setfont 72 72 moveto (Ahead) show "
+                      "showpage"});
+            QVERIFY(gs.waitForFinished(60000) && gs.exitCode() == 0);
+            printers.printToFile("Quillmer", spool, out, std::chrono::seconds(60));
+            QVERIFY(!QFileInfo::exists(spool));
+        };
+        {
+            RegistryPrinters printers(m_registry);
+            printers.prepare();
+            QTRY_COMPARE(drivers().size(), 1);
+            const QList<pid_t> ahead = drivers();
+            ::kill(ahead.first(), SIGKILL);
+            QTRY_VERIFY(!processRuns(ahead.first()));
+            print(printers);
+            const QByteArray ps = test::readFile(out);
+            QVERIFY(ps.startsWith("%!PS"));
+            const qsizetype setup = ps.indexOf(RegistryPrinters::readerSetup());
+            QVERIFY(setup > 0);
+            QCOMPARE(setup + qsizetype(std::strlen(RegistryPrinters::readerSetup())),
+                     PrinterDriver::readerSetupPosition(ps)); // just before the first object
+            QCOMPARE(ps.count(RegistryPrinters::readerSetup()), 1);
+
+            printers.prepare();
+            QTRY_COMPARE(drivers().size(), 1);
+            const QList<pid_t> next = drivers();
+            print(printers);
+            QVERIFY(!processRuns(next.first()));
+            QVERIFY(drivers().isEmpty());
+            printers.prepare();
+            QTRY_COMPARE(drivers().size(), 1);
+        }
+        QVERIFY(drivers().isEmpty());
     }
 
     void creationFailsWith429()
@@ -327,6 +398,8 @@ private slots:
         const pid_t pid = lines[0].toInt();
         QVERIFY(pid > 0);
         QTRY_VERIFY_WITH_TIMEOUT(!processRuns(pid), 30000);
+        QVERIFY(lines.size() >= 3 && lines[2].toInt() > 0);
+        QTRY_VERIFY_WITH_TIMEOUT(!processRuns(lines[2].toInt()), 2000);
         m_crashedProfile = QString::fromUtf8(lines[1]);
         QTRY_VERIFY_WITH_TIMEOUT(officeProcessesUsing(m_crashedProfile).isEmpty(), 30000);
     }
@@ -412,6 +485,21 @@ private slots:
         hosts.prepare();
         const pid_t spare = hosts.waitForSpare(std::chrono::minutes(1));
         QVERIFY(spare > 0);
+        // Warmed up: nothing of its own workbook is left beside the profile,
+        // and its printer driver waits.
+        const QByteArray command = test::procFile(spare, "cmdline");
+        const qsizetype at = command.indexOf("file://");
+        QVERIFY(at > 0);
+        const QString folder =
+            QFileInfo(
+                QUrl::fromEncoded(command.mid(at, command.indexOf('\0', at) - at)).toLocalFile())
+                .path();
+        QCOMPARE(QDir(folder).entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
+                 QStringList{"profile"});
+        QCOMPARE(test::runningProcesses("-sDEVICE=ps2write",
+                                        [](pid_t pid) { return test::parentOf(pid) == ::getpid(); })
+                     .size(),
+                 1);
         hosts.end();
         QTRY_VERIFY_WITH_TIMEOUT(!processRuns(spare), 2000);
         hosts.prepare();
@@ -428,9 +516,15 @@ int main(int argc, char** argv)
     if (argc == 3 && qstrcmp(argv[1], "--crash-child") == 0) {
         // Start an instance, say which, and crash.
         QCoreApplication app(argc, argv);
-        LibreOfficeHost host(OfficeFolder,
-                             std::make_shared<RegistryPrinters>(QString::fromLocal8Bit(argv[2])));
-        std::printf("%d\n%s\n", int(host.processId()), qPrintable(host.profileFolder()));
+        auto printers = std::make_shared<RegistryPrinters>(QString::fromLocal8Bit(argv[2]));
+        LibreOfficeHost host(OfficeFolder, printers);
+        printers->prepare(); // a printer driver waiting for its spool goes too
+        QList<pid_t> drivers;
+        while (drivers.isEmpty())
+            drivers = test::runningProcesses(
+                "-sDEVICE=ps2write", [](pid_t pid) { return test::parentOf(pid) == ::getpid(); });
+        std::printf("%d\n%s\n%d\n", int(host.processId()), qPrintable(host.profileFolder()),
+                    int(drivers.first()));
         std::fflush(stdout);
         std::abort();
     }
