@@ -7,6 +7,7 @@ namespace quillmer::platform::ghostscript {
 namespace {
 
 const QString DeviceOption = QStringLiteral("-sDEVICE=");
+const QString NoTransparency = QStringLiteral("-dNOTRANSPARENCY");
 
 QString deviceName(Device device)
 {
@@ -15,6 +16,8 @@ QString deviceName(Device device)
         return QStringLiteral("pdfwrite");
     case Device::Ps2Write:
         return QStringLiteral("ps2write");
+    case Device::PgmRaw:
+        return QStringLiteral("pgmraw");
     case Device::None:
         break;
     }
@@ -74,13 +77,25 @@ QString quoted(const QString& text)
 }
 
 QStringList ps2writeArguments(const QString& spoolPdf, const QString& outputFile, int resolution,
-                              const QByteArray& documentSetup)
+                              const QByteArray& documentSetup, bool dropTransparency)
 {
-    return startFlags(Device::Ps2Write, true) +
+    QStringList flags = startFlags(Device::Ps2Write, true);
+    if (dropTransparency)
+        flags << NoTransparency;
+    return flags +
            QStringList{QStringLiteral("-dWantsToUnicode=true"),
                        QStringLiteral("-r%1").arg(resolution),
                        QStringLiteral("-sOutputFile=") + outputFileName(outputFile)} +
            docOptionsOperands(documentSetup) + QStringList{spoolPdf};
+}
+
+QStringList greyPagesArguments(const QString& pdf, int resolution, bool dropTransparency)
+{
+    QStringList arguments = startFlags(Device::PgmRaw, true);
+    if (dropTransparency)
+        arguments << NoTransparency;
+    return arguments << QStringLiteral("-r%1").arg(resolution) << QStringLiteral("-sOutputFile=-")
+                     << pdf;
 }
 
 QString pdfwriteCommand(const QString& gsPath, const QString& input, const QString& output,

@@ -21,7 +21,8 @@ enum class Device
 {
     None,
     PdfWrite,
-    Ps2Write
+    Ps2Write,
+    PgmRaw
 };
 
 // The flags every run starts with: -q (quiet) when asked, -dSAFER, then
@@ -40,8 +41,13 @@ QString quoted(const QString& text);
 // PostScript into outputFile, images drawn at resolution dpi, the fonts'
 // Unicode maps kept (WantsToUnicode), and documentSetup, PostScript put into
 // the file's set-up section (the distiller parameter PSDocOptions).
+// dropTransparency draws every page as if it had none (-dNOTRANSPARENCY).
 QStringList ps2writeArguments(const QString& spoolPdf, const QString& outputFile, int resolution,
-                              const QByteArray& documentSetup);
+                              const QByteArray& documentSetup, bool dropTransparency = false);
+
+// A grey picture of every page of pdf, as binary PGM images one after the
+// other on standard output, at resolution dpi, with or without transparency.
+QStringList greyPagesArguments(const QString& pdf, int resolution, bool dropTransparency);
 
 // The pages a pdfwrite run cuts, as the texts of -dFirstPage and -dLastPage.
 struct PageTexts

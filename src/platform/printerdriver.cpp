@@ -129,7 +129,8 @@ qsizetype PrinterDriver::readerSetupPosition(const QByteArray& text)
 
 std::unique_ptr<PrinterDriver> PrinterDriver::start(const QString& gsPath, int resolution,
                                                     const QByteArray& documentSetup,
-                                                    const QByteArray& readerSetup, int* error)
+                                                    const QByteArray& readerSetup,
+                                                    bool dropTransparency, int* error)
 {
     // A driver that dies while it is fed must fail the print, not end this
     // program.
@@ -138,8 +139,8 @@ std::unique_ptr<PrinterDriver> PrinterDriver::start(const QString& gsPath, int r
     ProcessOptions options;
     options.pipeInput = true;
     options.pipeOutput = true;
-    QStringList arguments = ghostscript::ps2writeArguments(QStringLiteral("-"), QStringLiteral("-"),
-                                                           resolution, documentSetup);
+    QStringList arguments = ghostscript::ps2writeArguments(
+        QStringLiteral("-"), QStringLiteral("-"), resolution, documentSetup, dropTransparency);
     // Ghostscript's own messages stay off the PostScript.
     arguments.insert(1, QStringLiteral("-sstdout=%stderr"));
     auto process = Process::start(gsPath, arguments, options, error);
@@ -148,13 +149,13 @@ std::unique_ptr<PrinterDriver> PrinterDriver::start(const QString& gsPath, int r
     for (int fd : {process->input(), process->output()})
         ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
     return std::unique_ptr<PrinterDriver>(
-        new PrinterDriver(gsPath, std::move(process), readerSetup));
+        new PrinterDriver(gsPath, std::move(process), readerSetup, dropTransparency));
 }
 
 PrinterDriver::PrinterDriver(QString program, std::unique_ptr<Process> process,
-                             QByteArray readerSetup)
-    : m_program(std::move(program)), m_process(std::move(process)),
-      m_readerSetup(std::move(readerSetup))
+                             QByteArray readerSetup, bool dropsTransparency)
+    : m_program(std::move(program)), m_dropsTransparency(dropsTransparency),
+      m_process(std::move(process)), m_readerSetup(std::move(readerSetup))
 {
 }
 

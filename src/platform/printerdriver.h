@@ -31,14 +31,17 @@ public:
         bool succeeded() const { return ended && exitCode == 0 && failure.isEmpty(); }
     };
 
-    // Starts gsPath as the driver; null (and errno in error) when it cannot run.
+    // Starts gsPath as the driver; null (and errno in error) when it cannot
+    // run. dropTransparency: pages are drawn as if they had none.
     static std::unique_ptr<PrinterDriver> start(const QString& gsPath, int resolution,
                                                 const QByteArray& documentSetup,
-                                                const QByteArray& readerSetup, int* error);
+                                                const QByteArray& readerSetup,
+                                                bool dropTransparency, int* error);
     // Kills the driver when it has not printed.
     ~PrinterDriver();
 
     const QString& program() const { return m_program; }
+    bool dropsTransparency() const { return m_dropsTransparency; }
     // Whether it still waits for its spool.
     bool waiting();
 
@@ -55,9 +58,11 @@ public:
     static qsizetype readerSetupPosition(const QByteArray& text);
 
 private:
-    PrinterDriver(QString program, std::unique_ptr<Process> process, QByteArray readerSetup);
+    PrinterDriver(QString program, std::unique_ptr<Process> process, QByteArray readerSetup,
+                  bool dropsTransparency);
 
     QString m_program;
+    bool m_dropsTransparency;
     std::unique_ptr<Process> m_process;
     QByteArray m_readerSetup;
 };

@@ -5,6 +5,7 @@
 #include "platform/printerdriver.h"
 #include "platform/registryfile.h"
 #include "platform/registrynames.h"
+#include "platform/transparency.h"
 
 #include <QDir>
 #include <QFile>
@@ -172,10 +173,14 @@ const char* const ReaderSetup = R"ps(
 // printer's 300 dpi; its own 720 dpi makes such a sheet take minutes.
 constexpr int ImageResolution = 300;
 
-std::unique_ptr<PrinterDriver> startDriver(const QString& gs, int* error)
+std::unique_ptr<PrinterDriver> startDriver(const QString& gs, bool dropTransparency, int* error)
 {
-    return PrinterDriver::start(gs, ImageResolution, DocumentSetup, ReaderSetup, error);
+    return PrinterDriver::start(gs, ImageResolution, DocumentSetup, ReaderSetup, dropTransparency,
+                                error);
 }
+
+// The longest the transparency check may take of a print's time limit.
+constexpr std::chrono::milliseconds CheckLimit{30000};
 
 } // namespace
 
@@ -201,7 +206,7 @@ void RegistryPrinters::prepare()
     std::lock_guard lock(m_mutex);
     if (gs.isEmpty() || (m_ready && m_ready->program() == gs && m_ready->waiting()))
         return;
-    m_ready = startDriver(gs, nullptr);
+    m_ready = startDriver(gs, false, nullptr);
 }
 
 QStringList RegistryPrinters::deviceNames() const
@@ -233,14 +238,20 @@ void RegistryPrinters::printToFile(const QString& deviceName, const QString& spo
     // complete or absent.
     const QString partial = outputFile + QStringLiteral(".part");
     QFile::remove(partial);
+    // Pages whose transparency makes no visible difference are drawn
+    // without it, and keep their text (platform/transparency.h).
+    const bool dropTransparency =
+        transparency::used(spoolPdf) &&
+        transparency::canBeDropped(gs, spoolPdf, std::min(CheckLimit, timeLimit / 4));
     std::unique_ptr<PrinterDriver> driver;
     {
         std::lock_guard lock(m_mutex);
         driver = std::move(m_ready);
     }
-    if (!driver || driver->program() != gs || !driver->waiting()) {
+    if (!driver || driver->program() != gs || driver->dropsTransparency() != dropTransparency ||
+        !driver->waiting()) {
         int error = 0;
-        driver = startDriver(gs, &error);
+        driver = startDriver(gs, dropTransparency, &error);
         if (!driver)
             throw printFailure(QStringLiteral("cannot start %1 (%2)")
                                    .arg(gs, QString::fromLocal8Bit(strerror(error))));

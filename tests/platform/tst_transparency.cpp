@@ -1,0 +1,132 @@
+#include "platform/ghostscriptcommand.h"
+#include "platform/printers.h"
+#include "platform/transparency.h"
+#include "support/files.h"
+#include "support/pdftools.h"
+#include "support/registrytext.h"
+
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace quillmer;
+using namespace quillmer::platform;
+
+namespace {
+
+const QString Gs = QStringLiteral("/usr/bin/gs");
+
+// A one-page PDF: a word, then a 2 x 1 picture over the page's top half
+// whose left pixel is see-through; its colour under the soft mask is
+// hidden (0 black, 255 white). Without a mask the picture is opaque.
+QByteArray pagePdf(int hidden, bool mask)
+{
+    const QByteArray pixels = QByteArray(3, char(hidden)) + QByteArray(3, char(0x80));
+    const QByteArray alpha("\x00\xff", 2);
+    const QByteArray content = "BT /F1 24 Tf 20 20 Td (Kept) Tj ET q 200 0 0 50 0 50 cm /Im Do Q";
+    QList<QByteArray> objects = {
+        "<< /Type /Catalog /Pages 2 0 R >>",
+        "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+        "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 200 100] /Contents 4 0 R /Resources << "
+        "/XObject << /Im 5 0 R >> /Font << /F1 6 0 R >> >> >>",
+        "<< /Length " + QByteArray::number(content.size()) + " >>\nstream\n" + content +
+            "\nendstream",
+        "<< /Type /XObject /Subtype /Image /Width 2 /Height 1 /ColorSpace /DeviceRGB "
+        "/BitsPerComponent 8 " +
+            QByteArray(mask ? "/SMask 7 0 R " : "") + "/Length 6 >>\nstream\n" + pixels +
+            "\nendstream",
+        "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>",
+        "<< /Type /XObject /Subtype /Image /Width 2 /Height 1 /ColorSpace /DeviceGray "
+        "/BitsPerComponent 8 /Length 2 >>\nstream\n" +
+            alpha + "\nendstream"};
+    QByteArray pdf = "%PDF-1.4\n";
+    QList<qsizetype> offsets;
+    for (qsizetype i = 0; i < objects.size(); ++i) {
+        offsets << pdf.size();
+        pdf += QByteArray::number(i + 1) + " 0 obj\n" + objects[i] + "\nendobj\n";
+    }
+    const qsizetype xref = pdf.size();
+    pdf += "xref\n0 " + QByteArray::number(objects.size() + 1) + "\n0000000000 65535 f \n";
+    for (qsizetype offset : offsets)
+        pdf += QByteArray::number(offset).rightJustified(10, '0') + " 00000 n \n";
+    pdf += "trailer\n<< /Size " + QByteArray::number(objects.size() + 1) +
+           " /Root 1 0 R >>\nstartxref\n" + QByteArray::number(xref) + "\n%%EOF\n";
+    return pdf;
+}
+
+} // namespace
+
+class TestTransparency : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+
+    QString write(const QString& name, const QByteArray& pdf)
+    {
+        const QString path = m_dir.filePath(name);
+        test::writeFile(path, pdf);
+        return path;
+    }
+
+private slots:
+    // A see-through part over a white page may be drawn opaque only when
+    // its hidden colour is white too; a PDF without transparency needs no
+    // look.
+    void dropOnlyWhereItLooksTheSame()
+    {
+        const QString white = write("white.pdf", pagePdf(255, true));
+        const QString black = write("black.pdf", pagePdf(0, true));
+        const QString opaque = write("opaque.pdf", pagePdf(0, false));
+        QVERIFY(transparency::used(white));
+        QVERIFY(transparency::used(black));
+        QVERIFY(!transparency::used(opaque));
+        QVERIFY(transparency::canBeDropped(Gs, white, std::chrono::seconds(60)));
+        QVERIFY(!transparency::canBeDropped(Gs, black, std::chrono::seconds(60)));
+        // It cannot tell: not a PDF, no Ghostscript, no time.
+        const QString junk = write("junk.pdf", "%PDF-1.4 nothing more");
+        QVERIFY(!transparency::canBeDropped(Gs, junk, std::chrono::seconds(60)));
+        QVERIFY(
+            !transparency::canBeDropped(m_dir.filePath("no/gs"), white, std::chrono::seconds(60)));
+        QVERIFY(!transparency::canBeDropped(Gs, white, std::chrono::milliseconds(0)));
+    }
+
+    void readsPgmStreams()
+    {
+        const QByteArray two = "P5\n# made\n2 1\n255\n\x01\x02P5 1 1 255 \x03";
+        const QList<transparency::GreyPage> pages = transparency::readPgm(two);
+        QCOMPARE(pages.size(), 2);
+        QCOMPARE(pages[0].pixels, QByteArray("\x01\x02"));
+        QCOMPARE(pages[1].width, 1);
+        QVERIFY(transparency::readPgm("P5\n2 2\n255\n\x01").isEmpty()); // cut short
+        QVERIFY(transparency::readPgm("P6\n1 1\n255\n\x01\x02\x03").isEmpty());
+        QVERIFY(transparency::lookAlike(pages, pages));
+        QVERIFY(!transparency::lookAlike(pages, pages.mid(1)));
+    }
+
+    // Through the queue and pdfwrite: the page whose transparency makes no
+    // difference keeps its word; the other is drawn as a picture, as it
+    // looks.
+    void theQueueKeepsTextWhereItCan()
+    {
+        const QString registry = test::RegistryText()
+                                     .ghostscript(Gs)
+                                     .printer("Quillmer")
+                                     .writeTo(m_dir.filePath("registry.reg"));
+        RegistryPrinters printers(registry);
+        for (const auto& [hidden, kept] : {std::pair{255, true}, std::pair{0, false}}) {
+            const QString spool = write("spool.pdf", pagePdf(hidden, true));
+            const QString ps = m_dir.filePath("PsFile.ps");
+            const QString pdf = m_dir.filePath("PdfFile.pdf");
+            printers.printToFile("Quillmer", spool, ps, std::chrono::seconds(60));
+            QProcess gs;
+            gs.start(Gs, ghostscript::startFlags(ghostscript::Device::PdfWrite, true)
+                             << "-sOutputFile=" + pdf << ps);
+            QVERIFY(gs.waitForFinished(60000) && gs.exitCode() == 0);
+            QCOMPARE(test::pdfText(pdf).contains("Kept"), kept);
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(TestTransparency)
+#include "tst_transparency.moc"
