@@ -18,6 +18,8 @@ QString deviceName(Device device)
         return QStringLiteral("ps2write");
     case Device::PgmRaw:
         return QStringLiteral("pgmraw");
+    case Device::Jpeg:
+        return QStringLiteral("jpeg");
     case Device::None:
         break;
     }
@@ -96,6 +98,15 @@ QStringList greyPagesArguments(const QString& pdf, int resolution, bool dropTran
         arguments << NoTransparency;
     return arguments << QStringLiteral("-r%1").arg(resolution) << QStringLiteral("-sOutputFile=-")
                      << pdf;
+}
+
+QStringList pagePictureArguments(const QString& pdf, int page, int resolution)
+{
+    return startFlags(Device::Jpeg, true)
+           << QStringLiteral("-dJPEGQ=90") << QStringLiteral("-dTextAlphaBits=4")
+           << QStringLiteral("-dGraphicsAlphaBits=4") << QStringLiteral("-r%1").arg(resolution)
+           << QStringLiteral("-dFirstPage=%1").arg(page)
+           << QStringLiteral("-dLastPage=%1").arg(page) << QStringLiteral("-sOutputFile=-") << pdf;
 }
 
 QString pdfwriteCommand(const QString& gsPath, const QString& input, const QString& output,

@@ -22,7 +22,8 @@ enum class Device
     None,
     PdfWrite,
     Ps2Write,
-    PgmRaw
+    PgmRaw,
+    Jpeg
 };
 
 // The flags every run starts with: -q (quiet) when asked, -dSAFER, then
@@ -48,6 +49,10 @@ QStringList ps2writeArguments(const QString& spoolPdf, const QString& outputFile
 // A grey picture of every page of pdf, as binary PGM images one after the
 // other on standard output, at resolution dpi, with or without transparency.
 QStringList greyPagesArguments(const QString& pdf, int resolution, bool dropTransparency);
+
+// Page page of pdf as a JPEG on standard output, at resolution dpi, with
+// smooth edges.
+QStringList pagePictureArguments(const QString& pdf, int page, int resolution);
 
 // The pages a pdfwrite run cuts, as the texts of -dFirstPage and -dLastPage.
 struct PageTexts

@@ -173,7 +173,8 @@ bool PrinterDriver::waiting()
 }
 
 PrinterDriver::Outcome PrinterDriver::print(const QString& spoolPdf, const QString& outputFile,
-                                            std::chrono::milliseconds limit)
+                                            std::chrono::milliseconds limit,
+                                            const QByteArray& pageSetup)
 {
     const auto deadline = Clock::now() + limit;
     const auto remaining = [&] {
@@ -190,7 +191,8 @@ PrinterDriver::Outcome PrinterDriver::print(const QString& spoolPdf, const QStri
     else if (output.fd < 0)
         outcome.failure = QStringLiteral("cannot write %1").arg(outputFile);
 
-    Sink sink(output.fd, m_readerSetup);
+    const QByteArray setup = m_readerSetup + pageSetup;
+    Sink sink(output.fd, setup);
     QByteArray pending; // read from the spool, not yet taken by the driver
     qsizetype taken = 0;
     char buffer[Chunk];

@@ -46,10 +46,11 @@ public:
     bool waiting();
 
     // Hands the driver spoolPdf and writes its PostScript into outputFile
-    // (replaced), within limit; past it, the driver is killed. outputFile
-    // may be incomplete when the outcome is not a success.
+    // (replaced), within limit; past it, the driver is killed. pageSetup
+    // goes in after the reader set-up. outputFile may be incomplete when the
+    // outcome is not a success.
     Outcome print(const QString& spoolPdf, const QString& outputFile,
-                  std::chrono::milliseconds limit);
+                  std::chrono::milliseconds limit, const QByteArray& pageSetup = QByteArray());
 
     // Where readerSetup goes into PostScript: before the first line that
     // begins an object ("12 0 obj") or a resource ("%%BeginResource:"); -1

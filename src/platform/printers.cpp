@@ -238,11 +238,14 @@ void RegistryPrinters::printToFile(const QString& deviceName, const QString& spo
     // complete or absent.
     const QString partial = outputFile + QStringLiteral(".part");
     QFile::remove(partial);
-    // Pages whose transparency makes no visible difference are drawn
-    // without it, and keep their text (platform/transparency.h).
-    const bool dropTransparency =
-        transparency::used(spoolPdf) &&
-        transparency::canBeDropped(gs, spoolPdf, std::min(CheckLimit, timeLimit / 4));
+    // A spool with transparency is printed without it, and pictures of its
+    // pages go over the places where that changes the look
+    // (platform/transparency.h); when that cannot be worked out, ps2write
+    // draws its pages with transparency as pictures.
+    std::optional<QList<transparency::Overlay>> overlays;
+    if (transparency::used(spoolPdf))
+        overlays = transparency::overlays(gs, spoolPdf, std::min(CheckLimit, timeLimit / 4));
+    const bool dropTransparency = overlays.has_value();
     std::unique_ptr<PrinterDriver> driver;
     {
         std::lock_guard lock(m_mutex);
@@ -256,7 +259,9 @@ void RegistryPrinters::printToFile(const QString& deviceName, const QString& spo
             throw printFailure(QStringLiteral("cannot start %1 (%2)")
                                    .arg(gs, QString::fromLocal8Bit(strerror(error))));
     }
-    const PrinterDriver::Outcome outcome = driver->print(spoolPdf, partial, timeLimit);
+    const PrinterDriver::Outcome outcome =
+        driver->print(spoolPdf, partial, timeLimit,
+                      overlays ? transparency::overlayPostScript(*overlays) : QByteArray());
     if (!ghostscript::keepOutputOf(outcome.succeeded(), partial))
         throw printFailure(!outcome.failure.isEmpty() ? outcome.failure
                            : outcome.ended

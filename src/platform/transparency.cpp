@@ -20,8 +20,13 @@ using Clock = std::chrono::steady_clock;
 // centimetre covers several blocks.
 constexpr int Resolution = 20;
 constexpr int Block = 2;
-constexpr int GreyTolerance = 64;
-constexpr int DifferentBlocksPerThousand = 1;
+// A block has changed when its mean grey moves by more than a sixteenth of
+// the scale; a region of changed blocks needs the picture only when one of
+// them moves by more than a quarter. Ghostscript draws thin lines a shade
+// lighter on a page with transparency, which stays below that; a
+// see-through corner gone black does not.
+constexpr int GreyTolerance = 16;
+constexpr int StrongTolerance = 64;
 
 // Everything a run writes on its standard output within the deadline;
 // nothing when it fails, is late, or writes more than maxBytes.
@@ -133,52 +138,192 @@ QList<GreyPage> readPgm(const QByteArray& stream)
     return pages;
 }
 
-bool lookAlike(const QList<GreyPage>& a, const QList<GreyPage>& b)
+std::optional<QList<QRectF>> changedRegions(const GreyPage& with, const GreyPage& without)
 {
-    if (a.size() != b.size())
-        return false;
-    for (qsizetype i = 0; i < a.size(); ++i) {
-        const GreyPage& p = a[i];
-        const GreyPage& q = b[i];
-        if (p.width != q.width || p.height != q.height)
-            return false;
-        const int columns = p.width / Block, rows = p.height / Block;
-        qint64 different = 0;
-        for (int row = 0; row < rows; ++row)
-            for (int column = 0; column < columns; ++column) {
-                int sum = 0;
-                for (int y = 0; y < Block; ++y)
-                    for (int x = 0; x < Block; ++x) {
-                        const qsizetype at =
-                            qsizetype(row * Block + y) * p.width + column * Block + x;
-                        sum += static_cast<unsigned char>(p.pixels[at]) -
-                               static_cast<unsigned char>(q.pixels[at]);
+    if (with.width != without.width || with.height != without.height || with.width < Block ||
+        with.height < Block)
+        return std::nullopt;
+    const int columns = with.width / Block, rows = with.height / Block;
+    // 0 unchanged, 1 changed, 2 changed much.
+    std::vector<char> changed(std::size_t(columns) * rows, 0);
+    for (int row = 0; row < rows; ++row)
+        for (int column = 0; column < columns; ++column) {
+            int sum = 0;
+            for (int y = 0; y < Block; ++y)
+                for (int x = 0; x < Block; ++x) {
+                    const qsizetype at =
+                        qsizetype(row * Block + y) * with.width + column * Block + x;
+                    sum += static_cast<unsigned char>(with.pixels[at]) -
+                           static_cast<unsigned char>(without.pixels[at]);
+                }
+            const int moved = std::abs(sum);
+            changed[std::size_t(row) * columns + column] =
+                moved > StrongTolerance * Block * Block ? 2 : moved > GreyTolerance * Block * Block;
+        }
+    // Changed blocks at most two blocks apart make one region.
+    QList<QRectF> regions;
+    std::vector<char> seen(changed.size(), 0);
+    for (int start = 0; start < columns * rows; ++start) {
+        if (!changed[start] || seen[start])
+            continue;
+        int left = start % columns, right = left, top = start / columns, bottom = top;
+        bool strong = false;
+        std::vector<int> stack{start};
+        seen[start] = 1;
+        while (!stack.empty()) {
+            const int at = stack.back();
+            stack.pop_back();
+            const int row = at / columns, column = at % columns;
+            strong = strong || changed[at] == 2;
+            left = std::min(left, column);
+            right = std::max(right, column);
+            top = std::min(top, row);
+            bottom = std::max(bottom, row);
+            for (int dy = -2; dy <= 2; ++dy)
+                for (int dx = -2; dx <= 2; ++dx) {
+                    const int r = row + dy, c = column + dx;
+                    if (r < 0 || r >= rows || c < 0 || c >= columns)
+                        continue;
+                    const int next = r * columns + c;
+                    if (changed[next] && !seen[next]) {
+                        seen[next] = 1;
+                        stack.push_back(next);
                     }
-                if (std::abs(sum) > GreyTolerance * Block * Block)
-                    ++different;
-            }
-        if (different * 1000 > qint64(columns) * rows * DifferentBlocksPerThousand)
-            return false;
+                }
+        }
+        if (!strong)
+            continue;
+        // Grown by a block, in fractions of the page, counted from the bottom.
+        const double x0 = std::max(0, left - 1) / double(columns);
+        const double x1 = std::min(columns, right + 2) / double(columns);
+        const double y0 = 1.0 - std::min(rows, bottom + 2) / double(rows);
+        const double y1 = 1.0 - std::max(0, top - 1) / double(rows);
+        regions << QRectF(x0, y0, x1 - x0, y1 - y0);
     }
-    return true;
+    return regions;
 }
 
-bool canBeDropped(const QString& gsPath, const QString& pdf, std::chrono::milliseconds limit,
-                  int maxPages)
+namespace {
+
+// The width and height a JPEG's frame header gives; 0, 0 when none.
+std::pair<int, int> jpegSize(const QByteArray& jpeg)
+{
+    qsizetype at = 2;
+    while (at + 9 < jpeg.size()) {
+        if (static_cast<unsigned char>(jpeg[at]) != 0xff) {
+            ++at;
+            continue;
+        }
+        const unsigned char marker = static_cast<unsigned char>(jpeg[at + 1]);
+        if (marker >= 0xc0 && marker <= 0xc3) {
+            const auto byte = [&](qsizetype i) { return int(static_cast<unsigned char>(jpeg[i])); };
+            return {byte(at + 7) << 8 | byte(at + 8), byte(at + 5) << 8 | byte(at + 6)};
+        }
+        const int length = int(static_cast<unsigned char>(jpeg[at + 2])) << 8 |
+                           static_cast<unsigned char>(jpeg[at + 3]);
+        at += 2 + length;
+    }
+    return {0, 0};
+}
+
+// At a printer's resolution, with smooth edges, as ps2write's own pictures
+// are drawn at 300 dpi.
+constexpr int PictureResolution = 300;
+
+} // namespace
+
+std::optional<QList<Overlay>> overlays(const QString& gsPath, const QString& pdf,
+                                       std::chrono::milliseconds limit, int maxPages,
+                                       qsizetype maxBytes)
 {
     const auto deadline = Clock::now() + limit;
     // A4 at the resolution is about 40 kB a page.
-    const qsizetype maxBytes = qsizetype(maxPages) * 60 * 1024;
+    const qsizetype maxGrey = qsizetype(maxPages) * 60 * 1024;
     const auto with =
-        output(gsPath, ghostscript::greyPagesArguments(pdf, Resolution, false), deadline, maxBytes);
-    if (!with)
-        return false;
+        output(gsPath, ghostscript::greyPagesArguments(pdf, Resolution, false), deadline, maxGrey);
     const auto without =
-        output(gsPath, ghostscript::greyPagesArguments(pdf, Resolution, true), deadline, maxBytes);
+        with ? output(gsPath, ghostscript::greyPagesArguments(pdf, Resolution, true), deadline,
+                      maxGrey)
+             : std::nullopt;
     if (!without)
-        return false;
-    const QList<GreyPage> a = readPgm(*with);
-    return !a.isEmpty() && lookAlike(a, readPgm(*without));
+        return std::nullopt;
+    const QList<GreyPage> a = readPgm(*with), b = readPgm(*without);
+    if (a.isEmpty() || a.size() != b.size())
+        return std::nullopt;
+    QList<Overlay> result;
+    for (qsizetype i = 0; i < a.size(); ++i) {
+        const auto regions = changedRegions(a[i], b[i]);
+        if (!regions)
+            return std::nullopt;
+        if (!regions->isEmpty())
+            result << Overlay{int(i + 1), *regions, QByteArray()};
+    }
+    qsizetype bytes = 0;
+    for (Overlay& overlay : result) {
+        const auto jpeg =
+            output(gsPath, ghostscript::pagePictureArguments(pdf, overlay.page, PictureResolution),
+                   deadline, maxBytes - bytes);
+        if (!jpeg || jpegSize(*jpeg).first == 0)
+            return std::nullopt;
+        overlay.jpeg = *jpeg;
+        bytes += jpeg->size();
+    }
+    return result;
+}
+
+QByteArray overlayPostScript(const QList<Overlay>& overlays)
+{
+    if (overlays.isEmpty())
+        return QByteArray();
+    // The pictures, page number to [width height [strings] [x y w h ...]],
+    // each picture in strings short enough for any interpreter.
+    QByteArray ps = "\nuserdict begin\n/QuillmerOverlays " + QByteArray::number(overlays.size()) +
+                    " dict def\n";
+    for (const Overlay& overlay : overlays) {
+        const auto [width, height] = jpegSize(overlay.jpeg);
+        ps += "QuillmerOverlays " + QByteArray::number(overlay.page) + " [ " +
+              QByteArray::number(width) + ' ' + QByteArray::number(height) + " [\n";
+        for (qsizetype at = 0; at < overlay.jpeg.size(); at += 32768) {
+            const QByteArray hex = overlay.jpeg.mid(at, 32768).toHex();
+            ps += '<';
+            for (qsizetype line = 0; line < hex.size(); line += 128)
+                ps += hex.mid(line, 128) + '\n';
+            ps += ">\n";
+        }
+        ps += "] [";
+        for (const QRectF& r : overlay.regions)
+            ps += ' ' + QByteArray::number(r.x(), 'f', 5) + ' ' +
+                  QByteArray::number(r.y(), 'f', 5) + ' ' + QByteArray::number(r.width(), 'f', 5) +
+                  ' ' + QByteArray::number(r.height(), 'f', 5);
+        ps += " ] ] put\n";
+    }
+    // The page count lives in global VM: a page's own save and restore must
+    // not take it back.
+    ps += R"ps(/QuillmerVars 4 dict def
+/QuillmerEndPage currentpagedevice /EndPage get def
+/QuillmerOverlay {
+  QuillmerOverlays globaldict /QuillmerPage get known {
+    gsave initgraphics QuillmerVars begin
+    QuillmerOverlays globaldict /QuillmerPage get get aload pop
+    currentpagedevice /PageSize get aload pop scale
+    rectclip
+    /data exch def /h exch def /w exch def
+    /next 0 def
+    /DeviceRGB setcolorspace
+    << /ImageType 1 /Width w /Height h /BitsPerComponent 8
+       /Decode [0 1 0 1 0 1] /ImageMatrix [w 0 0 h neg 0 h]
+       /DataSource { QuillmerVars begin next data length lt
+           { data next get /next next 1 add def } { () } ifelse end }
+         /DCTDecode filter >> image
+    end grestore
+  } if
+} bind def
+end
+globaldict /QuillmerPage 1 put
+<< /EndPage { dup 0 eq { QuillmerOverlay globaldict /QuillmerPage 2 copy get 1 add put } if
+              QuillmerEndPage } bind >> setpagedevice
+)ps";
+    return ps;
 }
 
 } // namespace quillmer::platform::transparency

@@ -2,18 +2,20 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QRectF>
 #include <QString>
 #include <chrono>
+#include <optional>
 
 namespace quillmer::platform {
 
 // PostScript has no transparency. A spool page that uses it (a picture with
 // an alpha channel, a see-through fill) is drawn by ps2write as one picture
-// of the whole page, and its text is lost. Where the transparency makes no
-// visible difference (a picture whose see-through parts lie over nothing,
-// or whose hidden colour is the page's own), the page looks the same drawn
-// opaque, and drawn opaque it keeps its text. These checks tell the two
-// apart.
+// of the whole page, and its text is lost. The queue does better: it prints
+// the spool without transparency, which keeps every page's text and vector
+// drawing, and lays a picture of the page as it should look over the places
+// where dropping the transparency changes the look (a chart with
+// see-through corners). The text under such a picture stays in the PDF.
 namespace transparency {
 
 // Whether the PDF uses transparency anywhere: soft masks, constant alpha,
@@ -33,19 +35,36 @@ struct GreyPage
 // when the stream is not one.
 QList<GreyPage> readPgm(const QByteArray& stream);
 
-// Whether two renderings of the same pages look alike: same pages and
-// sizes, and on every page at most one in a thousand blocks of 2 x 2 pixels
-// whose mean grey differs by more than a quarter of the scale. Thin lines,
-// which Ghostscript draws a shade lighter on a page with transparency, stay
-// below that; a see-through corner gone black does not.
-bool lookAlike(const QList<GreyPage>& a, const QList<GreyPage>& b);
+// Where two renderings of a page differ: rectangles around the blocks of
+// 2 x 2 pixels whose mean grey differs by more than 16 levels (blocks at
+// most two apart together), where at least one block differs by more than
+// 64, each grown by a block on every side, as fractions of the page (x and
+// y from the bottom left, as PostScript counts); empty when they look
+// alike, nothing when their sizes differ.
+std::optional<QList<QRectF>> changedRegions(const GreyPage& with, const GreyPage& without);
 
-// Whether the PDF's pages look the same drawn with and without
-// transparency, by Ghostscript at gsPath, at a low resolution, within
-// limit. False when it cannot tell (Ghostscript fails, the limit passes,
-// more than maxPages pages).
-bool canBeDropped(const QString& gsPath, const QString& pdf, std::chrono::milliseconds limit,
-                  int maxPages = 300);
+// A page whose look changes without transparency: where, and the page as
+// it should look (a JPEG at 300 dpi).
+struct Overlay
+{
+    int page = 0; // from 1
+    QList<QRectF> regions;
+    QByteArray jpeg;
+};
+
+// The overlays that printing pdf without transparency needs, drawn by
+// Ghostscript at gsPath within limit: none when the pages look the same
+// without it. Nothing when it cannot tell (Ghostscript fails, the limit
+// passes, more than maxPages pages, more than maxBytes of pictures): the
+// spool is then printed with its transparency, as ps2write draws it.
+std::optional<QList<Overlay>> overlays(const QString& gsPath, const QString& pdf,
+                                       std::chrono::milliseconds limit, int maxPages = 300,
+                                       qsizetype maxBytes = 64 * 1024 * 1024);
+
+// The PostScript that lays the overlays over their pages: the pictures, and
+// an EndPage procedure that draws each one, clipped to its regions, when its
+// page is done. Plain Level 2 PostScript, for any printer.
+QByteArray overlayPostScript(const QList<Overlay>& overlays);
 
 } // namespace transparency
 

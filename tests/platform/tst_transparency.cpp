@@ -54,6 +54,19 @@ QByteArray pagePdf(int hidden, bool mask)
     return pdf;
 }
 
+// The grey of the first page, rendered at 20 dpi, at a point given as
+// fractions of the page from the top left.
+int greyAt(const QString& pdf, double x, double y)
+{
+    const auto pages = transparency::readPgm(
+        test::runProgram("pdftoppm", {"-gray", "-r", "20", "-f", "1", "-l", "1", pdf}).output);
+    if (pages.isEmpty())
+        return -1;
+    const auto& page = pages.first();
+    return static_cast<unsigned char>(
+        page.pixels[int(y * page.height) * page.width + int(x * page.width)]);
+}
+
 } // namespace
 
 class TestTransparency : public QObject
@@ -70,10 +83,10 @@ class TestTransparency : public QObject
     }
 
 private slots:
-    // A see-through part over a white page may be drawn opaque only when
-    // its hidden colour is white too; a PDF without transparency needs no
-    // look.
-    void dropOnlyWhereItLooksTheSame()
+    // A see-through part over a white page needs no picture when its hidden
+    // colour is white too; hidden black needs one, over that part only. A
+    // PDF without transparency needs no look.
+    void picturesOnlyWhereTheLookChanges()
     {
         const QString white = write("white.pdf", pagePdf(255, true));
         const QString black = write("black.pdf", pagePdf(0, true));
@@ -81,40 +94,50 @@ private slots:
         QVERIFY(transparency::used(white));
         QVERIFY(transparency::used(black));
         QVERIFY(!transparency::used(opaque));
-        QVERIFY(transparency::canBeDropped(Gs, white, std::chrono::seconds(60)));
-        QVERIFY(!transparency::canBeDropped(Gs, black, std::chrono::seconds(60)));
-        // It cannot tell: not a PDF, no Ghostscript, no time.
+        const auto none = transparency::overlays(Gs, white, std::chrono::seconds(60));
+        QVERIFY(none && none->isEmpty());
+        const auto one = transparency::overlays(Gs, black, std::chrono::seconds(60));
+        QVERIFY(one && one->size() == 1);
+        QCOMPARE(one->first().page, 1);
+        QVERIFY(one->first().jpeg.startsWith("\xff\xd8"));
+        // Over the picture in the page's top half, not the word below it.
+        QCOMPARE(one->first().regions.size(), 1);
+        const QRectF region = one->first().regions.first();
+        QVERIFY(region.contains(QRectF(0.05, 0.55, 0.4, 0.4)));
+        QVERIFY(region.y() > 0.3);
+        // It cannot tell: not a PDF, no Ghostscript, no time, no room.
         const QString junk = write("junk.pdf", "%PDF-1.4 nothing more");
-        QVERIFY(!transparency::canBeDropped(Gs, junk, std::chrono::seconds(60)));
-        QVERIFY(
-            !transparency::canBeDropped(m_dir.filePath("no/gs"), white, std::chrono::seconds(60)));
-        QVERIFY(!transparency::canBeDropped(Gs, white, std::chrono::milliseconds(0)));
+        QVERIFY(!transparency::overlays(Gs, junk, std::chrono::seconds(60)));
+        QVERIFY(!transparency::overlays(m_dir.filePath("no/gs"), black, std::chrono::seconds(60)));
+        QVERIFY(!transparency::overlays(Gs, black, std::chrono::milliseconds(0)));
+        QVERIFY(!transparency::overlays(Gs, black, std::chrono::seconds(60), 300, 100));
     }
 
     void readsPgmStreams()
     {
-        const QByteArray two = "P5\n# made\n2 1\n255\n\x01\x02P5 1 1 255 \x03";
+        const QByteArray two = "P5\n# made\n2 2\n255\n\x01\x02\x03\x04P5 2 2 255 \xff\xff\xff\xff";
         const QList<transparency::GreyPage> pages = transparency::readPgm(two);
         QCOMPARE(pages.size(), 2);
-        QCOMPARE(pages[0].pixels, QByteArray("\x01\x02"));
-        QCOMPARE(pages[1].width, 1);
+        QCOMPARE(pages[0].pixels, QByteArray("\x01\x02\x03\x04"));
+        QCOMPARE(pages[1].width, 2);
         QVERIFY(transparency::readPgm("P5\n2 2\n255\n\x01").isEmpty()); // cut short
         QVERIFY(transparency::readPgm("P6\n1 1\n255\n\x01\x02\x03").isEmpty());
-        QVERIFY(transparency::lookAlike(pages, pages));
-        QVERIFY(!transparency::lookAlike(pages, pages.mid(1)));
+        QCOMPARE(transparency::changedRegions(pages[0], pages[0]), QList<QRectF>());
+        QCOMPARE(transparency::changedRegions(pages[0], pages[1])->size(), 1);
+        QVERIFY(!transparency::changedRegions(pages[0], transparency::GreyPage{}));
     }
 
-    // Through the queue and pdfwrite: the page whose transparency makes no
-    // difference keeps its word; the other is drawn as a picture, as it
-    // looks.
-    void theQueueKeepsTextWhereItCan()
+    // Through the queue and pdfwrite: both pages keep their word; the one
+    // whose look changes gets the picture over its see-through part, so it
+    // looks as with transparency.
+    void theQueueKeepsTheTextAndTheLook()
     {
         const QString registry = test::RegistryText()
                                      .ghostscript(Gs)
                                      .printer("Quillmer")
                                      .writeTo(m_dir.filePath("registry.reg"));
         RegistryPrinters printers(registry);
-        for (const auto& [hidden, kept] : {std::pair{255, true}, std::pair{0, false}}) {
+        for (const int hidden : {255, 0}) {
             const QString spool = write("spool.pdf", pagePdf(hidden, true));
             const QString ps = m_dir.filePath("PsFile.ps");
             const QString pdf = m_dir.filePath("PdfFile.pdf");
@@ -123,7 +146,11 @@ private slots:
             gs.start(Gs, ghostscript::startFlags(ghostscript::Device::PdfWrite, true)
                              << "-sOutputFile=" + pdf << ps);
             QVERIFY(gs.waitForFinished(60000) && gs.exitCode() == 0);
-            QCOMPARE(test::pdfText(pdf).contains("Kept"), kept);
+            QVERIFY(test::pdfText(pdf).contains("Kept"));
+            QCOMPARE(test::popplerOutput("pdfimages", {"-list", pdf}).count("jpeg") > 0,
+                     hidden == 0);
+            // The see-through corner is white, as over the page.
+            QVERIFY(greyAt(pdf, 0.25, 0.25) >= 250);
         }
     }
 };
