@@ -242,6 +242,7 @@ void RegistryPrinters::printToFile(const QString& deviceName, const QString& spo
     // pages go over the places where that changes the look
     // (platform/transparency.h); when that cannot be worked out, ps2write
     // draws its pages with transparency as pictures.
+    const auto started = std::chrono::steady_clock::now();
     std::optional<QList<transparency::Overlay>> overlays;
     if (transparency::used(spoolPdf))
         overlays = transparency::overlays(gs, spoolPdf, std::min(CheckLimit, timeLimit / 4));
@@ -251,17 +252,30 @@ void RegistryPrinters::printToFile(const QString& deviceName, const QString& spo
         std::lock_guard lock(m_mutex);
         driver = std::move(m_ready);
     }
-    if (!driver || driver->program() != gs || driver->dropsTransparency() != dropTransparency ||
-        !driver->waiting()) {
-        int error = 0;
-        driver = startDriver(gs, dropTransparency, &error);
-        if (!driver)
-            throw printFailure(QStringLiteral("cannot start %1 (%2)")
-                                   .arg(gs, QString::fromLocal8Bit(strerror(error))));
+    const QByteArray pageSetup =
+        overlays ? transparency::overlayPostScript(*overlays) : QByteArray();
+    const auto left = [&] {
+        return std::max(std::chrono::milliseconds(0),
+                        timeLimit - std::chrono::duration_cast<std::chrono::milliseconds>(
+                                        std::chrono::steady_clock::now() - started));
+    };
+    PrinterDriver::Outcome outcome;
+    // A driver started ahead that was killed meanwhile is replaced quietly.
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        const bool ahead = driver && driver->program() == gs &&
+                           driver->dropsTransparency() == dropTransparency && driver->waiting();
+        if (!ahead) {
+            int error = 0;
+            driver = startDriver(gs, dropTransparency, &error);
+            if (!driver)
+                throw printFailure(QStringLiteral("cannot start %1 (%2)")
+                                       .arg(gs, QString::fromLocal8Bit(strerror(error))));
+        }
+        outcome = driver->print(spoolPdf, partial, left(), pageSetup);
+        driver.reset();
+        if (!ahead || outcome.succeeded() || !outcome.ended || outcome.exitCode)
+            break;
     }
-    const PrinterDriver::Outcome outcome =
-        driver->print(spoolPdf, partial, timeLimit,
-                      overlays ? transparency::overlayPostScript(*overlays) : QByteArray());
     if (!ghostscript::keepOutputOf(outcome.succeeded(), partial))
         throw printFailure(!outcome.failure.isEmpty() ? outcome.failure
                            : outcome.ended
