@@ -190,11 +190,6 @@ RegistryPrinters::RegistryPrinters(QString registryPath) : m_registryPath(std::m
 
 RegistryPrinters::~RegistryPrinters() = default;
 
-const char* RegistryPrinters::documentSetup()
-{
-    return DocumentSetup;
-}
-
 const char* RegistryPrinters::readerSetup()
 {
     return ReaderSetup;

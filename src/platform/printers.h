@@ -59,8 +59,7 @@ public:
                      std::chrono::milliseconds timeLimit) override;
     void prepare() override;
 
-    // The set-up the queue puts into the PostScript (see printers.cpp).
-    static const char* documentSetup();
+    // The reader set-up the queue puts into the PostScript (see printers.cpp).
     static const char* readerSetup();
 
 private:

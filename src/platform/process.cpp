@@ -173,9 +173,6 @@ std::vector<char*> environmentWithout(const QList<QByteArray>& names)
     return envp;
 }
 
-// fork and exec, for what posix_spawn cannot do: a parent-death signal. The
-// child makes only async-signal-safe calls; a failed exec reports its errno
-// through a pipe. The pid, or -errno.
 // The program's ends of its standard input and output pipes; -1 for /dev/null.
 struct ChildPipes
 {
@@ -183,6 +180,9 @@ struct ChildPipes
     int output = -1;
 };
 
+// fork and exec, for what posix_spawn cannot do: a parent-death signal. The
+// child makes only async-signal-safe calls; a failed exec reports its errno
+// through a pipe. The pid, or -errno.
 pid_t forkAndExec(char* const* argv, char* const* envp, const ProcessOptions& options,
                   const char* folder, ChildPipes pipes)
 {
