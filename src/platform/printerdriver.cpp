@@ -57,11 +57,15 @@ bool writeAll(int fd, const char* data, qsizetype size)
 }
 
 // The driver's PostScript on its way into the file: held back until the
-// place of the reader set-up is known, then passed on as it comes.
+// place of the set-up is known, then passed on as it comes. The set-up is
+// the reader set-up followed by the print's page set-up.
 class Sink
 {
 public:
-    Sink(int fd, const QByteArray& readerSetup) : m_fd(fd), m_readerSetup(readerSetup) {}
+    Sink(int fd, const QByteArray& readerSetup, const QByteArray& pageSetup)
+        : m_fd(fd), m_readerSetup(readerSetup), m_pageSetup(pageSetup)
+    {
+    }
 
     bool write(const char* data, qsizetype size)
     {
@@ -85,11 +89,13 @@ private:
             return writeAll(m_fd, head.constData(), head.size());
         return writeAll(m_fd, head.constData(), at) &&
                writeAll(m_fd, m_readerSetup.constData(), m_readerSetup.size()) &&
+               writeAll(m_fd, m_pageSetup.constData(), m_pageSetup.size()) &&
                writeAll(m_fd, head.constData() + at, head.size() - at);
     }
 
     int m_fd;
     const QByteArray& m_readerSetup;
+    const QByteArray& m_pageSetup;
     QByteArray m_head;
     bool m_passing = false;
 };
@@ -191,8 +197,7 @@ PrinterDriver::Outcome PrinterDriver::print(const QString& spoolPdf, const QStri
     else if (output.fd < 0)
         outcome.failure = QStringLiteral("cannot write %1").arg(outputFile);
 
-    const QByteArray setup = m_readerSetup + pageSetup;
-    Sink sink(output.fd, setup);
+    Sink sink(output.fd, m_readerSetup, pageSetup);
     QByteArray pending; // read from the spool, not yet taken by the driver
     qsizetype taken = 0;
     char buffer[Chunk];
