@@ -142,12 +142,8 @@ private slots:
                              [](const QByteArray& v) { return v.startsWith("DISPLAY="); }));
 
         // Its printer driver waits for the spool.
-        const auto drivers = [pid] {
-            return test::runningProcesses("-sDEVICE=ps2write",
-                                          [pid](pid_t p) { return test::parentOf(p) == pid; });
-        };
-        QTRY_COMPARE_WITH_TIMEOUT(drivers().size(), 1, 30000);
-        const pid_t driver = drivers().first();
+        QTRY_COMPARE_WITH_TIMEOUT(test::printerDrivers(pid).size(), 1, 30000);
+        const pid_t driver = test::printerDrivers(pid).first();
 
         // Esc asks the exit question; Enter answers Yes. The office and the
         // driver end with the program.

@@ -151,10 +151,7 @@ private slots:
     // first object.
     void driverStartedAhead()
     {
-        const auto drivers = [] {
-            return test::runningProcesses(
-                "-sDEVICE=ps2write", [](pid_t pid) { return test::parentOf(pid) == ::getpid(); });
-        };
+        const auto drivers = [] { return test::printerDrivers(); };
         const QString spool = m_dir.filePath("ahead.pdf");
         const QString out = m_dir.filePath("ahead.ps");
         const auto print = [&](RegistryPrinters& printers) {
@@ -496,10 +493,7 @@ private slots:
                 .path();
         QCOMPARE(QDir(folder).entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
                  QStringList{"profile"});
-        QCOMPARE(test::runningProcesses("-sDEVICE=ps2write",
-                                        [](pid_t pid) { return test::parentOf(pid) == ::getpid(); })
-                     .size(),
-                 1);
+        QCOMPARE(test::printerDrivers().size(), 1);
         hosts.end();
         QTRY_VERIFY_WITH_TIMEOUT(!processRuns(spare), 2000);
         hosts.prepare();
@@ -521,8 +515,7 @@ int main(int argc, char** argv)
         printers->prepare(); // a printer driver waiting for its spool goes too
         QList<pid_t> drivers;
         while (drivers.isEmpty())
-            drivers = test::runningProcesses(
-                "-sDEVICE=ps2write", [](pid_t pid) { return test::parentOf(pid) == ::getpid(); });
+            drivers = test::printerDrivers();
         std::printf("%d\n%s\n%d\n", int(host.processId()), qPrintable(host.profileFolder()),
                     int(drivers.first()));
         std::fflush(stdout);

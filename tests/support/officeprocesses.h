@@ -66,4 +66,12 @@ inline QList<pid_t> ourOfficeProcesses(pid_t program = ::getpid())
     return runningProcesses("quillmer-office-" + QByteArray::number(program) + '-');
 }
 
+// Running printer drivers (Ghostscript's ps2write) that a program (this
+// process by default) started itself.
+inline QList<pid_t> printerDrivers(pid_t program = ::getpid())
+{
+    return runningProcesses("-sDEVICE=ps2write",
+                            [program](pid_t pid) { return parentOf(pid) == program; });
+}
+
 } // namespace quillmer::test
