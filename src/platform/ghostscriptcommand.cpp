@@ -79,11 +79,13 @@ QString quoted(const QString& text)
 }
 
 QStringList ps2writeArguments(const QString& spoolPdf, const QString& outputFile, int resolution,
-                              const QByteArray& documentSetup, bool dropTransparency)
+                              const QByteArray& documentSetup, SpoolReading reading)
 {
     QStringList flags = startFlags(Device::Ps2Write, true);
-    if (dropTransparency)
+    if (reading.dropTransparency)
         flags << NoTransparency;
+    if (reading.olderInterpreter)
+        flags << QStringLiteral("-dNEWPDF=false");
     return flags +
            QStringList{QStringLiteral("-dWantsToUnicode=true"),
                        QStringLiteral("-r%1").arg(resolution),

@@ -42,9 +42,21 @@ QString quoted(const QString& text);
 // PostScript into outputFile, images drawn at resolution dpi, the fonts'
 // Unicode maps kept (WantsToUnicode), and documentSetup, PostScript put into
 // the file's set-up section (the distiller parameter PSDocOptions).
-// dropTransparency draws every page as if it had none (-dNOTRANSPARENCY).
+struct SpoolReading
+{
+    // Every page drawn as if it had no transparency (-dNOTRANSPARENCY).
+    bool dropTransparency = false;
+    // The spool read by Ghostscript's older PDF interpreter (-dNEWPDF=false).
+    // Ghostscript 10.0's newer one passes on at most one UTF-16 unit of a
+    // character code's Unicode value, and garbles longer ones (a ligature's
+    // "ffi", a letter with a combining mark); the older one keeps them. It
+    // reads some spools two to three times slower, so only spools with such
+    // values take it (platform/charactermaps.h).
+    bool olderInterpreter = false;
+    bool operator==(const SpoolReading&) const = default;
+};
 QStringList ps2writeArguments(const QString& spoolPdf, const QString& outputFile, int resolution,
-                              const QByteArray& documentSetup, bool dropTransparency = false);
+                              const QByteArray& documentSetup, SpoolReading reading = {});
 
 // A grey picture of every page of pdf, as binary PGM images one after the
 // other on standard output, at resolution dpi, with or without transparency.

@@ -136,7 +136,7 @@ qsizetype PrinterDriver::readerSetupPosition(const QByteArray& text)
 std::unique_ptr<PrinterDriver> PrinterDriver::start(const QString& gsPath, int resolution,
                                                     const QByteArray& documentSetup,
                                                     const QByteArray& readerSetup,
-                                                    bool dropTransparency, int* error)
+                                                    ghostscript::SpoolReading reading, int* error)
 {
     // A driver that dies while it is fed must fail the print, not end this
     // program.
@@ -145,8 +145,11 @@ std::unique_ptr<PrinterDriver> PrinterDriver::start(const QString& gsPath, int r
     ProcessOptions options;
     options.pipeInput = true;
     options.pipeOutput = true;
-    QStringList arguments = ghostscript::ps2writeArguments(
-        QStringLiteral("-"), QStringLiteral("-"), resolution, documentSetup, dropTransparency);
+    // The older interpreter writes a notice that it is deprecated on every
+    // run; it is not for the user.
+    options.discardErrorOutput = reading.olderInterpreter;
+    QStringList arguments = ghostscript::ps2writeArguments(QStringLiteral("-"), QStringLiteral("-"),
+                                                           resolution, documentSetup, reading);
     // Ghostscript's own messages stay off the PostScript.
     arguments.insert(1, QStringLiteral("-sstdout=%stderr"));
     auto process = Process::start(gsPath, arguments, options, error);
@@ -155,13 +158,13 @@ std::unique_ptr<PrinterDriver> PrinterDriver::start(const QString& gsPath, int r
     for (int fd : {process->input(), process->output()})
         ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
     return std::unique_ptr<PrinterDriver>(
-        new PrinterDriver(gsPath, std::move(process), readerSetup, dropTransparency));
+        new PrinterDriver(gsPath, std::move(process), readerSetup, reading));
 }
 
 PrinterDriver::PrinterDriver(QString program, std::unique_ptr<Process> process,
-                             QByteArray readerSetup, bool dropsTransparency)
-    : m_program(std::move(program)), m_dropsTransparency(dropsTransparency),
-      m_process(std::move(process)), m_readerSetup(std::move(readerSetup))
+                             QByteArray readerSetup, ghostscript::SpoolReading reading)
+    : m_program(std::move(program)), m_reading(reading), m_process(std::move(process)),
+      m_readerSetup(std::move(readerSetup))
 {
 }
 

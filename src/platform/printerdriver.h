@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/ghostscriptcommand.h"
 #include "platform/process.h"
 
 #include <QByteArray>
@@ -31,17 +32,17 @@ public:
         bool succeeded() const { return ended && exitCode == 0 && failure.isEmpty(); }
     };
 
-    // Starts gsPath as the driver; null (and errno in error) when it cannot
-    // run. dropTransparency: pages are drawn as if they had none.
+    // Starts gsPath as the driver, reading its spool as reading says; null
+    // (and errno in error) when it cannot run.
     static std::unique_ptr<PrinterDriver> start(const QString& gsPath, int resolution,
                                                 const QByteArray& documentSetup,
                                                 const QByteArray& readerSetup,
-                                                bool dropTransparency, int* error);
+                                                ghostscript::SpoolReading reading, int* error);
     // Kills the driver when it has not printed.
     ~PrinterDriver();
 
     const QString& program() const { return m_program; }
-    bool dropsTransparency() const { return m_dropsTransparency; }
+    ghostscript::SpoolReading reading() const { return m_reading; }
     // Whether it still waits for its spool.
     bool waiting();
 
@@ -60,10 +61,10 @@ public:
 
 private:
     PrinterDriver(QString program, std::unique_ptr<Process> process, QByteArray readerSetup,
-                  bool dropsTransparency);
+                  ghostscript::SpoolReading reading);
 
     QString m_program;
-    bool m_dropsTransparency;
+    ghostscript::SpoolReading m_reading;
     std::unique_ptr<Process> m_process;
     QByteArray m_readerSetup;
 };

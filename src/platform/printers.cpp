@@ -1,6 +1,7 @@
 #include "platform/printers.h"
 
 #include "errors/apperror.h"
+#include "platform/charactermaps.h"
 #include "platform/ghostscriptcommand.h"
 #include "platform/printerdriver.h"
 #include "platform/registryfile.h"
@@ -31,9 +32,11 @@ AppError printFailure(const QString& why)
 //    CMap is read (its operators redefined to fill a dictionary) and put into
 //    a copy of its font as FontInfo /GlyphNames2Unicode, character code to
 //    UTF-16BE, the entry Ghostscript's pdfwrite reads to write ToUnicode.
-//    Only single UTF-16 units are kept: pdfwrite writes longer values
-//    (ligatures, a letter with combining marks) garbled, but without an
-//    entry it takes the glyph's character from the font itself.
+//    A value longer than one UTF-16 unit (a ligature, a letter with its
+//    combining mark) is kept only when the spool was read by Ghostscript's
+//    older PDF interpreter: the newer one writes such values garbled, and
+//    without an entry pdfwrite takes the glyph's character from the font
+//    itself (documentSetup() picks the test).
 //    A font whose map cannot be read stays as it was.
 // 2. Page sizes. The reader skips setpagedevice when the page size rounds to
 //    the current one, so an A4 page (595.3 x 841.89) on a device whose
@@ -58,7 +61,7 @@ QuillmerState /g currentglobal put
   /ops 16 dict def
   ops begin
     /QuillmerCode { 0 exch { exch 8 bitshift add } forall } bind def
-    /QuillmerPut { dup length 2 eq { QuillmerMap 3 1 roll put } { pop pop } ifelse } bind def
+    /QuillmerPut { dup length QuillmerKeeps { QuillmerMap 3 1 roll put } { pop pop } ifelse } bind def
     /findresource { pop pop currentdict } bind def
     /defineresource { pop pop } bind def
     /usecmap { pop } bind def
@@ -133,6 +136,14 @@ PDFReader /TypeDaemons get dup /Page known {
 } if
 )ps";
 
+// The document set-up with the values its maps keep: one UTF-16 unit, or
+// any whole number of them.
+QByteArray documentSetup(bool multiUnit)
+{
+    return QByteArray(DocumentSetup)
+        .replace("QuillmerKeeps", multiUnit ? "dup 0 gt exch 2 mod 0 eq and" : "2 eq");
+}
+
 // The reader set-up, put in before the first object the reader reads. For
 // each font, the reader asks the interpreter whether a font of the same name
 // is installed and loads it ahead (findfont), though it draws with the font
@@ -173,10 +184,11 @@ const char* const ReaderSetup = R"ps(
 // printer's 300 dpi; its own 720 dpi makes such a sheet take minutes.
 constexpr int ImageResolution = 300;
 
-std::unique_ptr<PrinterDriver> startDriver(const QString& gs, bool dropTransparency, int* error)
+std::unique_ptr<PrinterDriver> startDriver(const QString& gs, ghostscript::SpoolReading reading,
+                                           int* error)
 {
-    return PrinterDriver::start(gs, ImageResolution, DocumentSetup, ReaderSetup, dropTransparency,
-                                error);
+    return PrinterDriver::start(gs, ImageResolution, documentSetup(reading.olderInterpreter),
+                                ReaderSetup, reading, error);
 }
 
 // The longest the transparency check may take of a print's time limit.
@@ -201,7 +213,7 @@ void RegistryPrinters::prepare()
     std::lock_guard lock(m_mutex);
     if (gs.isEmpty() || (m_ready && m_ready->program() == gs && m_ready->waiting()))
         return;
-    m_ready = startDriver(gs, false, nullptr);
+    m_ready = startDriver(gs, {}, nullptr);
 }
 
 QStringList RegistryPrinters::deviceNames() const
@@ -241,7 +253,10 @@ void RegistryPrinters::printToFile(const QString& deviceName, const QString& spo
     std::optional<QList<transparency::Overlay>> overlays;
     if (transparency::used(spoolPdf))
         overlays = transparency::overlays(gs, spoolPdf, std::min(CheckLimit, timeLimit / 4));
-    const bool dropTransparency = overlays.has_value();
+    // A spool whose fonts map a code to several characters is read by the
+    // interpreter that keeps them (ghostscript::SpoolReading).
+    const ghostscript::SpoolReading reading{.dropTransparency = overlays.has_value(),
+                                            .olderInterpreter = charactermaps::multiUnit(spoolPdf)};
     std::unique_ptr<PrinterDriver> driver;
     {
         std::lock_guard lock(m_mutex);
@@ -257,11 +272,11 @@ void RegistryPrinters::printToFile(const QString& deviceName, const QString& spo
     PrinterDriver::Outcome outcome;
     // A driver started ahead that was killed meanwhile is replaced quietly.
     for (int attempt = 0; attempt < 2; ++attempt) {
-        const bool ahead = driver && driver->program() == gs &&
-                           driver->dropsTransparency() == dropTransparency && driver->waiting();
+        const bool ahead =
+            driver && driver->program() == gs && driver->reading() == reading && driver->waiting();
         if (!ahead) {
             int error = 0;
-            driver = startDriver(gs, dropTransparency, &error);
+            driver = startDriver(gs, reading, &error);
             if (!driver)
                 throw printFailure(QStringLiteral("cannot start %1 (%2)")
                                        .arg(gs, QString::fromLocal8Bit(strerror(error))));

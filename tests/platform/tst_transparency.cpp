@@ -24,7 +24,7 @@ QByteArray pagePdf(int hidden, bool mask)
     const QByteArray pixels = QByteArray(3, char(hidden)) + QByteArray(3, char(0x80));
     const QByteArray alpha("\x00\xff", 2);
     const QByteArray content = "BT /F1 24 Tf 20 20 Td (Kept) Tj ET q 200 0 0 50 0 50 cm /Im Do Q";
-    QList<QByteArray> objects = {
+    const QList<QByteArray> objects = {
         "<< /Type /Catalog /Pages 2 0 R >>",
         "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
         "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 200 100] /Contents 4 0 R /Resources << "
@@ -39,19 +39,7 @@ QByteArray pagePdf(int hidden, bool mask)
         "<< /Type /XObject /Subtype /Image /Width 2 /Height 1 /ColorSpace /DeviceGray "
         "/BitsPerComponent 8 /Length 2 >>\nstream\n" +
             alpha + "\nendstream"};
-    QByteArray pdf = "%PDF-1.4\n";
-    QList<qsizetype> offsets;
-    for (qsizetype i = 0; i < objects.size(); ++i) {
-        offsets << pdf.size();
-        pdf += QByteArray::number(i + 1) + " 0 obj\n" + objects[i] + "\nendobj\n";
-    }
-    const qsizetype xref = pdf.size();
-    pdf += "xref\n0 " + QByteArray::number(objects.size() + 1) + "\n0000000000 65535 f \n";
-    for (qsizetype offset : offsets)
-        pdf += QByteArray::number(offset).rightJustified(10, '0') + " 00000 n \n";
-    pdf += "trailer\n<< /Size " + QByteArray::number(objects.size() + 1) +
-           " /Root 1 0 R >>\nstartxref\n" + QByteArray::number(xref) + "\n%%EOF\n";
-    return pdf;
+    return test::pdfOf(objects);
 }
 
 // The grey of the first page, rendered at 20 dpi, at a point given as

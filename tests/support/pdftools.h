@@ -20,6 +20,25 @@ inline QByteArray popplerOutput(const QString& tool, const QStringList& argument
     return runProgram(tool, arguments).output;
 }
 
+// A PDF of these objects, numbered from 1 (the first the catalog), with its
+// cross-reference table.
+inline QByteArray pdfOf(const QList<QByteArray>& objects)
+{
+    QByteArray pdf = "%PDF-1.4\n";
+    QList<qsizetype> offsets;
+    for (qsizetype i = 0; i < objects.size(); ++i) {
+        offsets << pdf.size();
+        pdf += QByteArray::number(i + 1) + " 0 obj\n" + objects[i] + "\nendobj\n";
+    }
+    const qsizetype xref = pdf.size();
+    pdf += "xref\n0 " + QByteArray::number(objects.size() + 1) + "\n0000000000 65535 f \n";
+    for (qsizetype offset : offsets)
+        pdf += QByteArray::number(offset).rightJustified(10, '0') + " 00000 n \n";
+    pdf += "trailer\n<< /Size " + QByteArray::number(objects.size() + 1) +
+           " /Root 1 0 R >>\nstartxref\n" + QByteArray::number(xref) + "\n%%EOF\n";
+    return pdf;
+}
+
 // The text of a PDF, laid out as on its pages.
 inline QString pdfText(const QString& pdf)
 {
