@@ -78,17 +78,18 @@ QString quoted(const QString& text)
     return u'"' + text + u'"';
 }
 
-QStringList ps2writeArguments(const QString& spoolPdf, const QString& outputFile, int resolution,
+QStringList ps2writeArguments(const QString& spoolPdf, const QString& outputFile,
                               const QByteArray& documentSetup, SpoolReading reading)
 {
     QStringList flags = startFlags(Device::Ps2Write, true);
     if (reading.dropTransparency)
         flags << NoTransparency;
+    if (reading.transparencyAsPictures)
+        flags << QStringLiteral("-r300");
     if (reading.olderInterpreter)
         flags << QStringLiteral("-dNEWPDF=false");
     return flags +
            QStringList{QStringLiteral("-dWantsToUnicode=true"),
-                       QStringLiteral("-r%1").arg(resolution),
                        QStringLiteral("-sOutputFile=") + outputFileName(outputFile)} +
            docOptionsOperands(documentSetup) + QStringList{spoolPdf};
 }

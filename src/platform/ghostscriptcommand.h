@@ -38,14 +38,17 @@ QString commandText(const QString& program, const QStringList& arguments);
 // text in double quotes, for a command text.
 QString quoted(const QString& text);
 
-// The printer queue's run, as a program's argument list: spoolPdf as
-// PostScript into outputFile, images drawn at resolution dpi, the fonts'
-// Unicode maps kept (WantsToUnicode), and documentSetup, PostScript put into
-// the file's set-up section (the distiller parameter PSDocOptions).
+// How the printer queue's run reads its spool.
 struct SpoolReading
 {
     // Every page drawn as if it had no transparency (-dNOTRANSPARENCY).
     bool dropTransparency = false;
+    // Pages with transparency drawn as pictures, ps2write's own way, at a
+    // printer's 300 dpi (-r300): at the device's 720 dpi such a sheet takes
+    // minutes. Otherwise the device keeps its 720 dpi, which is also the grid
+    // its coordinates are rounded to: at 300 dpi a line of text could move
+    // by a quarter of a point.
+    bool transparencyAsPictures = false;
     // The spool read by Ghostscript's older PDF interpreter (-dNEWPDF=false).
     // Ghostscript 10.0's newer one passes on at most one UTF-16 unit of a
     // character code's Unicode value, and garbles longer ones (a ligature's
@@ -55,7 +58,12 @@ struct SpoolReading
     bool olderInterpreter = false;
     bool operator==(const SpoolReading&) const = default;
 };
-QStringList ps2writeArguments(const QString& spoolPdf, const QString& outputFile, int resolution,
+
+// The printer queue's run, as a program's argument list: spoolPdf as
+// PostScript into outputFile, read as reading says, the fonts' Unicode maps
+// kept (WantsToUnicode), and documentSetup, PostScript put into the file's
+// set-up section (the distiller parameter PSDocOptions).
+QStringList ps2writeArguments(const QString& spoolPdf, const QString& outputFile,
                               const QByteArray& documentSetup, SpoolReading reading = {});
 
 // A grey picture of every page of pdf, as binary PGM images one after the

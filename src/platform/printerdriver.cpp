@@ -133,7 +133,7 @@ qsizetype PrinterDriver::readerSetupPosition(const QByteArray& text)
     return -1;
 }
 
-std::unique_ptr<PrinterDriver> PrinterDriver::start(const QString& gsPath, int resolution,
+std::unique_ptr<PrinterDriver> PrinterDriver::start(const QString& gsPath,
                                                     const QByteArray& documentSetup,
                                                     const QByteArray& readerSetup,
                                                     ghostscript::SpoolReading reading, int* error)
@@ -149,7 +149,7 @@ std::unique_ptr<PrinterDriver> PrinterDriver::start(const QString& gsPath, int r
     // run; it is not for the user.
     options.discardErrorOutput = reading.olderInterpreter;
     QStringList arguments = ghostscript::ps2writeArguments(QStringLiteral("-"), QStringLiteral("-"),
-                                                           resolution, documentSetup, reading);
+                                                           documentSetup, reading);
     // Ghostscript's own messages stay off the PostScript.
     arguments.insert(1, QStringLiteral("-sstdout=%stderr"));
     auto process = Process::start(gsPath, arguments, options, error);

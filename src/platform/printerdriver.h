@@ -34,7 +34,7 @@ public:
 
     // Starts gsPath as the driver, reading its spool as reading says; null
     // (and errno in error) when it cannot run.
-    static std::unique_ptr<PrinterDriver> start(const QString& gsPath, int resolution,
+    static std::unique_ptr<PrinterDriver> start(const QString& gsPath,
                                                 const QByteArray& documentSetup,
                                                 const QByteArray& readerSetup,
                                                 ghostscript::SpoolReading reading, int* error);

@@ -180,15 +180,11 @@ const char* const ReaderSetup = R"ps(
 } if
 )ps";
 
-// What the device must draw as an image (transparent pictures) at a
-// printer's 300 dpi; its own 720 dpi makes such a sheet take minutes.
-constexpr int ImageResolution = 300;
-
 std::unique_ptr<PrinterDriver> startDriver(const QString& gs, ghostscript::SpoolReading reading,
                                            int* error)
 {
-    return PrinterDriver::start(gs, ImageResolution, documentSetup(reading.olderInterpreter),
-                                ReaderSetup, reading, error);
+    return PrinterDriver::start(gs, documentSetup(reading.olderInterpreter), ReaderSetup, reading,
+                                error);
 }
 
 // The longest the transparency check may take of a print's time limit.
@@ -251,11 +247,13 @@ void RegistryPrinters::printToFile(const QString& deviceName, const QString& spo
     // draws its pages with transparency as pictures.
     const auto started = std::chrono::steady_clock::now();
     std::optional<QList<transparency::Overlay>> overlays;
-    if (transparency::used(spoolPdf))
+    const bool transparent = transparency::used(spoolPdf);
+    if (transparent)
         overlays = transparency::overlays(gs, spoolPdf, std::min(CheckLimit, timeLimit / 4));
     // A spool whose fonts map a code to several characters is read by the
     // interpreter that keeps them (ghostscript::SpoolReading).
     const ghostscript::SpoolReading reading{.dropTransparency = overlays.has_value(),
+                                            .transparencyAsPictures = transparent && !overlays,
                                             .olderInterpreter = charactermaps::multiUnit(spoolPdf)};
     std::unique_ptr<PrinterDriver> driver;
     {

@@ -228,7 +228,7 @@ private slots:
         const QByteArray setup = QByteArray("/QuillmerPad 0 def\n").repeated(150);
         const QString output = m_dir.filePath("100%d.ps");
         auto process = platform::Process::start(
-            m_gs, platform::ghostscript::ps2writeArguments(spool, output, 300, setup), QString());
+            m_gs, platform::ghostscript::ps2writeArguments(spool, output, setup), QString());
         QVERIFY(process && process->wait(60000));
         QCOMPARE(process->exitCode(), std::optional<int>(0));
         QFile file(output);
