@@ -1,61 +1,186 @@
 #include "platform/charactermaps.h"
 
-#include <QByteArray>
 #include <QFile>
 #include <cctype>
 #include <qpdf/Buffer.hh>
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFObjectHandle.hh>
-#include <set>
 
 namespace quillmer::platform::charactermaps {
 
-bool multiUnitEntries(const QByteArray& cmap)
+namespace {
+
+// The tokens of a CMap that its mapping sections are made of: hex strings
+// (as bytes), brackets and words.
+struct Token
 {
-    qsizetype at = cmap.indexOf("beginbf");
-    while (at >= 0) {
-        qsizetype end = cmap.indexOf("endbf", at);
-        if (end < 0)
-            end = cmap.size();
-        int digits = -1; // -1: outside a hex string
-        for (qsizetype i = at; i < end; ++i) {
-            const char c = cmap[i];
-            if (c == '<')
-                digits = 0;
-            else if (c == '>') {
-                if (digits > 4)
-                    return true;
-                digits = -1;
-            } else if (digits >= 0 && std::isxdigit(static_cast<unsigned char>(c)))
-                ++digits;
+    enum Kind
+    {
+        Hex,
+        Open,
+        Close,
+        Word
+    } kind;
+    QByteArray text;
+};
+
+QList<Token> tokens(const QByteArray& text)
+{
+    QList<Token> list;
+    for (qsizetype i = 0; i < text.size();) {
+        const char c = text[i];
+        if (c == '%') {
+            while (i < text.size() && text[i] != '\n' && text[i] != '\r')
+                ++i;
+        } else if (c == '<' && i + 1 < text.size() && text[i + 1] == '<') {
+            list.append(Token{Token::Word, "<<"});
+            i += 2;
+        } else if (c == '<') {
+            const qsizetype end = text.indexOf('>', i);
+            if (end < 0)
+                break;
+            QByteArray digits;
+            for (qsizetype j = i + 1; j < end; ++j)
+                if (std::isxdigit(static_cast<unsigned char>(text[j])))
+                    digits += text[j];
+            list.append(Token{Token::Hex, QByteArray::fromHex(digits)});
+            i = end + 1;
+        } else if (c == '[' || c == ']') {
+            list.append(Token{c == '[' ? Token::Open : Token::Close, QByteArray()});
+            ++i;
+        } else if (std::isspace(static_cast<unsigned char>(c))) {
+            ++i;
+        } else {
+            const qsizetype start = i;
+            while (i < text.size() && !std::isspace(static_cast<unsigned char>(text[i])) &&
+                   !QByteArray("<>[]%").contains(text[i]))
+                ++i;
+            if (i == start)
+                ++i; // a lone '>'
+            list.append(Token{Token::Word, text.mid(start, i - start)});
         }
-        at = cmap.indexOf("beginbf", end);
     }
-    return false;
+    return list;
 }
 
-bool multiUnit(const QString& pdf)
+int codeOf(const QByteArray& bytes)
 {
+    int code = 0;
+    for (char b : bytes)
+        code = code << 8 | static_cast<unsigned char>(b);
+    return code;
+}
+
+} // namespace
+
+MultiUnitEntries multiUnitEntries(const QByteArray& cmap)
+{
+    MultiUnitEntries entries;
+    const auto add = [&](int code, const QByteArray& value) {
+        if (value.size() > 2 && value.size() % 2 == 0)
+            entries.insert(code, value);
+    };
+    const QList<Token> list = tokens(cmap);
+    QByteArray section;
+    for (qsizetype i = 0; i < list.size(); ++i) {
+        const Token& t = list[i];
+        if (t.kind == Token::Word) {
+            if (t.text == "beginbfchar" || t.text == "beginbfrange")
+                section = t.text;
+            else if (t.text.startsWith("end"))
+                section.clear();
+            continue;
+        }
+        if (section == "beginbfchar" && t.kind == Token::Hex && i + 1 < list.size() &&
+            list[i + 1].kind == Token::Hex) {
+            add(codeOf(t.text), list[i + 1].text);
+            ++i;
+        } else if (section == "beginbfrange" && t.kind == Token::Hex && i + 2 < list.size() &&
+                   list[i + 1].kind == Token::Hex) {
+            const int low = codeOf(t.text);
+            const int high = codeOf(list[i + 1].text);
+            if (list[i + 2].kind == Token::Hex) {
+                // Each code's value is the first one with its last byte
+                // counted up.
+                QByteArray value = list[i + 2].text;
+                for (int code = low; code <= high && code - low < 256 && !value.isEmpty(); ++code) {
+                    add(code, value);
+                    value.back() = char(static_cast<unsigned char>(value.back()) + 1);
+                }
+                i += 2;
+            } else if (list[i + 2].kind == Token::Open) {
+                qsizetype j = i + 3;
+                for (int code = low; j < list.size() && list[j].kind == Token::Hex; ++j, ++code)
+                    if (code <= high)
+                        add(code, list[j].text);
+                i = j;
+            }
+        }
+    }
+    return entries;
+}
+
+MultiUnitValues multiUnitValues(const QString& pdf)
+{
+    MultiUnitValues values;
     try {
         QPDF document;
         document.setSuppressWarnings(true);
         document.processFile(QFile::encodeName(pdf).constData());
-        std::set<QPDFObjGen> seen;
-        for (QPDFObjectHandle& object : document.getAllObjects()) {
-            if (!object.isDictionary())
+        for (QPDFObjectHandle& font : document.getAllObjects()) {
+            if (!font.isDictionary())
                 continue;
-            QPDFObjectHandle map = object.getKey("/ToUnicode");
-            if (!map.isStream() || !seen.insert(map.getObjGen()).second)
+            QPDFObjectHandle map = font.getKey("/ToUnicode");
+            if (!map.isStream())
                 continue;
             const auto data = map.getStreamData(qpdf_dl_generalized);
-            if (multiUnitEntries(QByteArray::fromRawData(
-                    reinterpret_cast<const char*>(data->getBuffer()), qsizetype(data->getSize()))))
-                return true;
+            const MultiUnitEntries entries = multiUnitEntries(QByteArray::fromRawData(
+                reinterpret_cast<const char*>(data->getBuffer()), qsizetype(data->getSize())));
+            if (entries.isEmpty())
+                continue;
+            QPDFObjectHandle name = font.getKey("/BaseFont");
+            QPDFObjectHandle subtype = font.getKey("/Subtype");
+            if (!name.isName() || !font.getKey("/FontDescriptor").isDictionary() ||
+                (subtype.isName() && subtype.getName() == "/Type0")) {
+                values.ambiguous = true;
+                continue;
+            }
+            QByteArray base = QByteArray::fromStdString(name.getName()).mid(1);
+            if (const qsizetype plus = base.indexOf('+'); plus >= 0)
+                base = base.mid(plus + 1);
+            MultiUnitEntries& known = values.fonts[base];
+            for (auto it = entries.begin(); it != entries.end(); ++it) {
+                const auto there = known.constFind(it.key());
+                if (there != known.cend() && *there != it.value())
+                    values.ambiguous = true;
+                known.insert(it.key(), it.value());
+            }
         }
     } catch (...) {
         // Not a PDF qpdf can read: Ghostscript's reading decides.
+        return {};
     }
-    return false;
+    return values;
+}
+
+QByteArray postScript(const MultiUnitValues& values)
+{
+    if (values.fonts.isEmpty())
+        return {};
+    QByteArray text = "userdict /QuillmerUnicode <<\n";
+    for (auto font = values.fonts.begin(); font != values.fonts.end(); ++font) {
+        QByteArray name;
+        for (char c : font.key()) {
+            if (c == '(' || c == ')' || c == '\\')
+                name += '\\';
+            name += c;
+        }
+        text += "(" + name + ") <<";
+        for (auto entry = font->begin(); entry != font->end(); ++entry)
+            text += ' ' + QByteArray::number(entry.key()) + " <" + entry.value().toHex() + '>';
+        text += " >>\n";
+    }
+    return text + ">> put\n";
 }
 
 } // namespace quillmer::platform::charactermaps

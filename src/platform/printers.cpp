@@ -33,10 +33,11 @@ AppError printFailure(const QString& why)
 //    a copy of its font as FontInfo /GlyphNames2Unicode, character code to
 //    UTF-16BE, the entry Ghostscript's pdfwrite reads to write ToUnicode.
 //    A value longer than one UTF-16 unit (a ligature, a letter with its
-//    combining mark) is kept only when the spool was read by Ghostscript's
-//    older PDF interpreter: the newer one writes such values garbled, and
-//    without an entry pdfwrite takes the glyph's character from the font
-//    itself (documentSetup() picks the test).
+//    combining mark) comes garbled from Ghostscript's newer PDF interpreter
+//    and whole from the older one (documentSetup() picks the test). With the
+//    newer one, such values come from the spool itself instead: the queue
+//    reads them there and puts them in front as /QuillmerUnicode, font name
+//    (without its subset tag) to code to value (platform/charactermaps.h).
 //    A font whose map cannot be read stays as it was.
 // 2. Page sizes. The reader skips setpagedevice when the page size rounds to
 //    the current one, so an A4 page (595.3 x 841.89) on a device whose
@@ -103,6 +104,17 @@ QuillmerState /g currentglobal put
         countdictstack QuillmerState /d2 get sub { end } repeat
         count QuillmerState /n2 get sub 1 sub { exch pop } repeat
         not {
+          /QuillmerUnicode where {
+            /QuillmerUnicode get
+            fr /BaseFont { } PDFReader /ResolveD get exec
+            dup type /nametype eq { dup length string cvs } if
+            dup type /stringtype eq {
+              (+) search { pop pop } if
+              2 copy known {
+                get { dup length string copy ops /QuillmerMap get 3 1 roll put } forall
+              } { pop pop } ifelse
+            } { pop pop } ifelse
+          } if
           fd /Font get dup length 1 add dict copy
           dup /FontInfo known { dup /FontInfo get dup length 1 add dict copy } { 1 dict } ifelse
           dup /GlyphNames2Unicode ops /QuillmerMap get put
@@ -119,6 +131,7 @@ QuillmerState /g get setglobal
 countdictstack QuillmerState /d get sub { end } repeat
 count QuillmerState /n get sub { pop } repeat
 userdict /QuillmerState undef
+userdict /QuillmerUnicode known { userdict /QuillmerUnicode undef } if
 PDFReader /TypeDaemons get dup /Page known {
   dup /Page [ {
     dup /MediaBox known { dup /MediaBox get } { null } ifelse
@@ -250,18 +263,21 @@ void RegistryPrinters::printToFile(const QString& deviceName, const QString& spo
     const bool transparent = transparency::used(spoolPdf);
     if (transparent)
         overlays = transparency::overlays(gs, spoolPdf, std::min(CheckLimit, timeLimit / 4));
-    // A spool whose fonts map a code to several characters is read by the
-    // interpreter that keeps them (ghostscript::SpoolReading).
+    // Codes that stand for several characters go in front of the file from
+    // the spool's own maps; when that cannot be told by font name and code,
+    // the spool is read by the interpreter that keeps them.
+    const charactermaps::MultiUnitValues multiUnit = charactermaps::multiUnitValues(spoolPdf);
     const ghostscript::SpoolReading reading{.dropTransparency = overlays.has_value(),
                                             .transparencyAsPictures = transparent && !overlays,
-                                            .olderInterpreter = charactermaps::multiUnit(spoolPdf)};
+                                            .olderInterpreter = multiUnit.ambiguous};
     std::unique_ptr<PrinterDriver> driver;
     {
         std::lock_guard lock(m_mutex);
         driver = std::move(m_ready);
     }
     const QByteArray pageSetup =
-        overlays ? transparency::overlayPostScript(*overlays) : QByteArray();
+        charactermaps::postScript(multiUnit) +
+        (overlays ? transparency::overlayPostScript(*overlays) : QByteArray());
     const auto left = [&] {
         return std::max(std::chrono::milliseconds(0),
                         timeLimit - std::chrono::duration_cast<std::chrono::milliseconds>(

@@ -7,6 +7,7 @@
 
 using namespace quillmer;
 using namespace quillmer::platform;
+using charactermaps::MultiUnitEntries;
 
 namespace {
 
@@ -19,22 +20,33 @@ QByteArray toUnicode(const QByteArray& entries)
            entries + "\nendcmap CMapName currentdict /CMap defineresource pop end end";
 }
 
-// A page with "AB" in a font whose map says what A and B stand for.
-QByteArray textPdf(const QByteArray& entries)
+// A page with "AB" in each of the fonts, named and mapped as given.
+QByteArray textPdf(const QList<std::pair<QByteArray, QByteArray>>& fonts)
 {
-    const QByteArray content = "BT /F1 24 Tf 20 20 Td (AB) Tj ET";
-    const QByteArray map = toUnicode(entries);
-    return test::pdfOf({
-        "<< /Type /Catalog /Pages 2 0 R >>",
-        "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
-        "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 200 100] /Contents 4 0 R "
-        "/Resources << /Font << /F1 5 0 R >> >> >>",
-        "<< /Length " + QByteArray::number(content.size()) + " >>\nstream\n" + content +
-            "\nendstream",
-        "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica /ToUnicode 6 0 R >>",
-        "<< /Length " + QByteArray::number(map.size()) + " >>\nstream\n" + map + "\nendstream",
-    });
+    QByteArray content, resources;
+    QList<QByteArray> objects = {"<< /Type /Catalog /Pages 2 0 R >>",
+                                 "<< /Type /Pages /Kids [3 0 R] /Count 1 >>", "", ""};
+    for (const auto& [name, entries] : fonts) {
+        const QByteArray n = QByteArray::number(objects.size() + 1);
+        const QByteArray map = toUnicode(entries);
+        resources += "/F" + n + ' ' + n + " 0 R ";
+        content += "BT /F" + n + " 24 Tf 20 20 Td (AB) Tj ET ";
+        objects << "<< /Type /Font /Subtype /TrueType /BaseFont /" + name + " /FontDescriptor " +
+                       QByteArray::number(objects.size() + 2) + " 0 R /ToUnicode " +
+                       QByteArray::number(objects.size() + 3) + " 0 R >>"
+                << "<< /Type /FontDescriptor /FontName /" + name + " /Flags 4 >>"
+                << "<< /Length " + QByteArray::number(map.size()) + " >>\nstream\n" + map +
+                       "\nendstream";
+    }
+    objects[2] = "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 200 100] /Contents 4 0 R "
+                 "/Resources << /Font << " +
+                 resources + ">> >> >>";
+    objects[3] = "<< /Length " + QByteArray::number(content.size()) + " >>\nstream\n" + content +
+                 "\nendstream";
+    return test::pdfOf(objects);
 }
+
+const QByteArray Ffi = QByteArray::fromHex("006600660069");
 
 } // namespace
 
@@ -44,42 +56,56 @@ class TestCharacterMaps : public QObject
 
     QTemporaryDir m_dir;
 
+    charactermaps::MultiUnitValues read(const QByteArray& pdf)
+    {
+        test::writeFile(m_dir.filePath("spool.pdf"), pdf);
+        return charactermaps::multiUnitValues(m_dir.filePath("spool.pdf"));
+    }
+
 private slots:
     void multiUnitEntries_data()
     {
         QTest::addColumn<QByteArray>("entries");
-        QTest::addColumn<bool>("multiUnit");
+        QTest::addColumn<MultiUnitEntries>("expected");
         QTest::newRow("single units")
-            << QByteArray("2 beginbfchar <41> <0041> <42> <00E9> endbfchar") << false;
+            << QByteArray("2 beginbfchar <41> <0041> <42> <00E9> endbfchar") << MultiUnitEntries{};
         QTest::newRow("ligature") << QByteArray("1 beginbfchar <41> <006600660069> endbfchar")
-                                  << true;
-        QTest::newRow("range of single units")
-            << QByteArray("1 beginbfrange <0041> <0042> <0061> endbfrange") << false;
-        QTest::newRow("range with a letter and its mark")
-            << QByteArray("1 beginbfrange <41> <42> [<0061> <0065 0301>] endbfrange") << true;
-        QTest::newRow("surrogate pair")
-            << QByteArray("1 beginbfchar <41> <D835DC00> endbfchar") << true;
+                                  << MultiUnitEntries{{0x41, Ffi}};
+        QTest::newRow("range counted up")
+            << QByteArray("1 beginbfrange <41> <42> <D835DC00> endbfrange")
+            << MultiUnitEntries{{0x41, QByteArray::fromHex("D835DC00")},
+                                {0x42, QByteArray::fromHex("D835DC01")}};
+        QTest::newRow("range of values")
+            << QByteArray("1 beginbfrange <41> <42> [<0061> <0065 0301>] endbfrange")
+            << MultiUnitEntries{{0x42, QByteArray::fromHex("00650301")}};
     }
     void multiUnitEntries()
     {
         QFETCH(QByteArray, entries);
-        QFETCH(bool, multiUnit);
+        QFETCH(MultiUnitEntries, expected);
         // The CMap's own header (a dictionary, the code space) never counts.
-        QCOMPARE(charactermaps::multiUnitEntries(toUnicode(entries)), multiUnit);
+        QCOMPARE(charactermaps::multiUnitEntries(toUnicode(entries)), expected);
     }
 
-    // Read from a file; files that are no PDF count as single units. (The
-    // print step's Vietnamese workbook takes the whole road.)
-    void multiUnitFiles()
+    // By font name without its subset tag. Two subsets of one font that give
+    // a code different values cannot be told apart; files that are no PDF
+    // have none.
+    void multiUnitValuesByFont()
     {
-        const auto check = [&](const QByteArray& pdf) {
-            test::writeFile(m_dir.filePath("spool.pdf"), pdf);
-            return charactermaps::multiUnit(m_dir.filePath("spool.pdf"));
-        };
-        QVERIFY(check(textPdf("2 beginbfchar <41> <006600660069> <42> <0078> endbfchar")));
-        QVERIFY(!check(textPdf("2 beginbfchar <41> <0066> <42> <0078> endbfchar")));
-        QVERIFY(!check("%PDF-1.4 nothing more"));
-        QVERIFY(!charactermaps::multiUnit(m_dir.filePath("absent.pdf")));
+        const QByteArray ligature = "1 beginbfchar <41> <006600660069> endbfchar";
+        auto values = read(textPdf({{"BAAAAA+Sans", "1 beginbfchar <41> <0066> endbfchar"},
+                                    {"CAAAAA+Sans-Italic", ligature}}));
+        QCOMPARE(values.fonts.keys(), QList<QByteArray>{"Sans-Italic"});
+        QCOMPARE(values.fonts["Sans-Italic"], (MultiUnitEntries{{0x41, Ffi}}));
+        QVERIFY(!values.ambiguous);
+        QCOMPARE(charactermaps::postScript(values),
+                 "userdict /QuillmerUnicode <<\n(Sans-Italic) << 65 <006600660069> >>\n>> put\n");
+        values = read(textPdf({{"BAAAAA+Sans", ligature},
+                               {"CAAAAA+Sans", "1 beginbfchar <41> <00660066> endbfchar"}}));
+        QVERIFY(values.ambiguous);
+        values = read("%PDF-1.4 nothing more");
+        QVERIFY(values.fonts.isEmpty() && !values.ambiguous);
+        QVERIFY(charactermaps::postScript(values).isEmpty());
     }
 };
 
