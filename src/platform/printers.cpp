@@ -2,6 +2,7 @@
 
 #include "errors/apperror.h"
 #include "platform/charactermaps.h"
+#include "platform/clippedtext.h"
 #include "platform/ghostscriptcommand.h"
 #include "platform/printerdriver.h"
 #include "platform/registryfile.h"
@@ -166,7 +167,35 @@ QByteArray documentSetup(bool multiUnit)
 // map): about 65 ms a conversion. The font handler is replaced by a copy
 // without the check; everything else it does stays. Where the handler is
 // not as expected, nothing changes.
+//
+// Invisible text (mode 3: text the spool clips away entirely, see
+// platform/clippedtext.h) the reader turns into glyph outlines that it
+// throws away, so pdfwrite never sees it. Its text operators are wrapped so
+// that such text is shown as text in Ghostscript's own invisible mode
+// (.settextrenderingmode), which pdfwrite writes as invisible text. Other
+// interpreters lack that operator and draw the file as before.
 const char* const ReaderSetup = R"ps(
+/PDFReader where { pop /.settextrenderingmode where { pop
+  PDFReader /Operators get dup /Tj known {
+    userdict /QuillmerGS PDFReader /GraphicState get put
+    [ /Tj /TJ /' /" ] {
+      2 copy known {
+        2 copy get userdict /QuillmerOld 3 -1 roll put
+        [ userdict /QuillmerGS get /TextRenderingMode /get load 3 /eq load
+          /currentfont load /FontType /get load 3 /ne load /and load
+          [ userdict /QuillmerGS get /TextRenderingMode 0 /put load
+            3 /.settextrenderingmode load
+            userdict /QuillmerOld get /exec load
+            0 /.settextrenderingmode load
+            userdict /QuillmerGS get /TextRenderingMode 3 /put load ] cvx
+          [ userdict /QuillmerOld get /exec load ] cvx
+          /ifelse load ] cvx
+        2 index 3 1 roll put
+      } { pop } ifelse
+    } forall
+    userdict /QuillmerOld undef userdict /QuillmerGS undef
+  } if pop
+} if } if
 /PDFReader where { pop
   PDFReader /TypeDaemons get dup /Font known {
     8 dict begin
@@ -233,11 +262,16 @@ QStringList RegistryPrinters::deviceNames() const
 void RegistryPrinters::printToFile(const QString& deviceName, const QString& spoolPdf,
                                    const QString& outputFile, std::chrono::milliseconds timeLimit)
 {
-    struct RemoveSpool
+    // The spool given, and the one with its clipped text made invisible.
+    struct RemoveSpools
     {
-        QString path;
-        ~RemoveSpool() { QFile::remove(path); }
-    } removeSpool{spoolPdf};
+        QString given, marked;
+        ~RemoveSpools()
+        {
+            QFile::remove(given);
+            QFile::remove(marked);
+        }
+    } removeSpools{spoolPdf, spoolPdf + QStringLiteral(".text.pdf")};
 
     // A print to a file replaces it: an earlier print never passes for this one.
     QFile::remove(outputFile);
@@ -259,14 +293,20 @@ void RegistryPrinters::printToFile(const QString& deviceName, const QString& spo
     // (platform/transparency.h); when that cannot be worked out, ps2write
     // draws its pages with transparency as pictures.
     const auto started = std::chrono::steady_clock::now();
+    // Text the spool clips away entirely is drawn invisible, so that it
+    // stays in the PDF as it is in the office's own export
+    // (platform/clippedtext.h).
+    const QString spool = clippedtext::markInvisible(spoolPdf, removeSpools.marked) > 0
+                              ? removeSpools.marked
+                              : spoolPdf;
     std::optional<QList<transparency::Overlay>> overlays;
-    const bool transparent = transparency::used(spoolPdf);
+    const bool transparent = transparency::used(spool);
     if (transparent)
-        overlays = transparency::overlays(gs, spoolPdf, std::min(CheckLimit, timeLimit / 4));
+        overlays = transparency::overlays(gs, spool, std::min(CheckLimit, timeLimit / 4));
     // Codes that stand for several characters go in front of the file from
     // the spool's own maps; when that cannot be told by font name and code,
     // the spool is read by the interpreter that keeps them.
-    const charactermaps::MultiUnitValues multiUnit = charactermaps::multiUnitValues(spoolPdf);
+    const charactermaps::MultiUnitValues multiUnit = charactermaps::multiUnitValues(spool);
     const ghostscript::SpoolReading reading{.dropTransparency = overlays.has_value(),
                                             .transparencyAsPictures = transparent && !overlays,
                                             .olderInterpreter = multiUnit.ambiguous};
@@ -295,7 +335,7 @@ void RegistryPrinters::printToFile(const QString& deviceName, const QString& spo
                 throw printFailure(QStringLiteral("cannot start %1 (%2)")
                                        .arg(gs, QString::fromLocal8Bit(strerror(error))));
         }
-        outcome = driver->print(spoolPdf, partial, left(), pageSetup);
+        outcome = driver->print(spool, partial, left(), pageSetup);
         driver.reset();
         if (!ahead || outcome.succeeded() || !outcome.ended || outcome.exitCode)
             break;
