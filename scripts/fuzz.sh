@@ -11,7 +11,7 @@ seconds=${1:-60}
 shift || true
 build="$here/build-fuzz"
 targets=("$@")
-[[ ${#targets[@]} -gt 0 ]] || targets=(registryfile settingsini commandline numeric pagerange manifest)
+[[ ${#targets[@]} -gt 0 ]] || targets=(registryfile settingsini commandline numeric pagerange manifest contentstream)
 
 cmake -S "$here/fuzz" -B "$build" -G Ninja -DCMAKE_CXX_COMPILER=clang++ >/dev/null
 cmake --build "$build" --parallel 2

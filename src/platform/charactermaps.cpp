@@ -1,10 +1,6 @@
 #include "platform/charactermaps.h"
 
-#include <QFile>
 #include <cctype>
-#include <qpdf/Buffer.hh>
-#include <qpdf/QPDF.hh>
-#include <qpdf/QPDFObjectHandle.hh>
 
 namespace quillmer::platform::charactermaps {
 
@@ -118,49 +114,6 @@ MultiUnitEntries multiUnitEntries(const QByteArray& cmap)
         }
     }
     return entries;
-}
-
-MultiUnitValues multiUnitValues(const QString& pdf)
-{
-    MultiUnitValues values;
-    try {
-        QPDF document;
-        document.setSuppressWarnings(true);
-        document.processFile(QFile::encodeName(pdf).constData());
-        for (QPDFObjectHandle& font : document.getAllObjects()) {
-            if (!font.isDictionary())
-                continue;
-            QPDFObjectHandle map = font.getKey("/ToUnicode");
-            if (!map.isStream())
-                continue;
-            const auto data = map.getStreamData(qpdf_dl_generalized);
-            const MultiUnitEntries entries = multiUnitEntries(QByteArray::fromRawData(
-                reinterpret_cast<const char*>(data->getBuffer()), qsizetype(data->getSize())));
-            if (entries.isEmpty())
-                continue;
-            QPDFObjectHandle name = font.getKey("/BaseFont");
-            QPDFObjectHandle subtype = font.getKey("/Subtype");
-            if (!name.isName() || !font.getKey("/FontDescriptor").isDictionary() ||
-                (subtype.isName() && subtype.getName() == "/Type0")) {
-                values.ambiguous = true;
-                continue;
-            }
-            QByteArray base = QByteArray::fromStdString(name.getName()).mid(1);
-            if (const qsizetype plus = base.indexOf('+'); plus >= 0)
-                base = base.mid(plus + 1);
-            MultiUnitEntries& known = values.fonts[base];
-            for (auto it = entries.begin(); it != entries.end(); ++it) {
-                const auto there = known.constFind(it.key());
-                if (there != known.cend() && *there != it.value())
-                    values.ambiguous = true;
-                known.insert(it.key(), it.value());
-            }
-        }
-    } catch (...) {
-        // Not a PDF qpdf can read: Ghostscript's reading decides.
-        return {};
-    }
-    return values;
 }
 
 QByteArray postScript(const MultiUnitValues& values)

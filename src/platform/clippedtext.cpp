@@ -1,19 +1,11 @@
 #include "platform/clippedtext.h"
 
-#include <QFile>
 #include <QList>
 #include <algorithm>
 #include <cctype>
 #include <charconv>
 #include <cmath>
 #include <limits>
-#include <qpdf/Buffer.hh>
-#include <qpdf/Pl_Buffer.hh>
-#include <qpdf/QPDF.hh>
-#include <qpdf/QPDFObjectHandle.hh>
-#include <qpdf/QPDFPageDocumentHelper.hh>
-#include <qpdf/QPDFPageObjectHelper.hh>
-#include <qpdf/QPDFWriter.hh>
 #include <span>
 #include <string>
 #include <string_view>
@@ -480,7 +472,8 @@ private:
         } else if (name == key("Ts") && numbers(o, 1)) {
             m_state.rise = number(o, 1);
         } else if (name == key("Tr") && numbers(o, 1)) {
-            m_state.renderingMode = int(number(o, 1));
+            const double mode = number(o, 1);
+            m_state.renderingMode = mode >= 0 && mode <= 7 ? int(mode) : -1;
         } else if (name == key("Td") && numbers(o, 2)) {
             moveText(number(o, 2), number(o, 1));
         } else if (name == key("TD") && numbers(o, 2)) {
@@ -612,10 +605,8 @@ private:
     std::vector<char> m_hidden; // which pieces of the text being shown are
 };
 
-// The box of an embedded TrueType font's glyphs, from its 'head' table, in
-// thousandths of its size: what Ghostscript measures text with. Subset
-// fonts have a box of their own glyphs, often much smaller than the
-// descriptor's box of the whole font.
+} // namespace
+
 bool trueTypeBox(const QByteArray& font, FontMetrics* metrics)
 {
     const auto u16 = [&](qsizetype at) {
@@ -644,112 +635,10 @@ bool trueTypeBox(const QByteArray& font, FontMetrics* metrics)
     return false;
 }
 
-double numberOf(QPDFObjectHandle object, double otherwise = 0)
-{
-    return object.isNumber() ? object.getNumericValue() : otherwise;
-}
-
-// The simple fonts of a page's resources whose advances and box are known.
-QHash<QByteArray, FontMetrics> fontsOf(QPDFPageObjectHelper& page)
-{
-    QHash<QByteArray, FontMetrics> fonts;
-    QPDFObjectHandle resources = page.getAttribute("/Resources", false);
-    if (!resources.isDictionary())
-        return fonts;
-    QPDFObjectHandle dictionary = resources.getKey("/Font");
-    if (!dictionary.isDictionary())
-        return fonts;
-    for (const std::string& key : dictionary.getKeys()) {
-        QPDFObjectHandle font = dictionary.getKey(key);
-        if (!font.isDictionary())
-            continue;
-        QPDFObjectHandle subtype = font.getKey("/Subtype");
-        if (!subtype.isName() ||
-            (subtype.getName() != "/TrueType" && subtype.getName() != "/Type1"))
-            continue;
-        QPDFObjectHandle widths = font.getKey("/Widths");
-        QPDFObjectHandle descriptor = font.getKey("/FontDescriptor");
-        if (!widths.isArray() || !descriptor.isDictionary())
-            continue;
-        QPDFObjectHandle box = descriptor.getKey("/FontBBox");
-        if (!box.isArray() || box.getArrayNItems() != 4)
-            continue;
-        FontMetrics metrics;
-        const int first = int(numberOf(font.getKey("/FirstChar")));
-        for (int i = 0; i < widths.getArrayNItems(); ++i)
-            metrics.widths.insert(first + i, numberOf(widths.getArrayItem(i)));
-        metrics.missingWidth = numberOf(descriptor.getKey("/MissingWidth"));
-        QPDFObjectHandle program = descriptor.getKey("/FontFile2");
-        bool fromProgram = false;
-        if (program.isStream()) {
-            const auto data = program.getStreamData(qpdf_dl_generalized);
-            fromProgram = trueTypeBox(
-                QByteArray::fromRawData(reinterpret_cast<const char*>(data->getBuffer()),
-                                        qsizetype(data->getSize())),
-                &metrics);
-        }
-        if (!fromProgram) {
-            metrics.llx = numberOf(box.getArrayItem(0));
-            metrics.lly = numberOf(box.getArrayItem(1));
-            metrics.urx = numberOf(box.getArrayItem(2));
-            metrics.ury = numberOf(box.getArrayItem(3));
-        }
-        if (metrics.llx > metrics.urx)
-            std::swap(metrics.llx, metrics.urx);
-        if (metrics.lly > metrics.ury)
-            std::swap(metrics.lly, metrics.ury);
-        fonts.insert(QByteArray::fromStdString(key).mid(1), metrics);
-    }
-    return fonts;
-}
-
-} // namespace
-
 QByteArray markInvisible(const QByteArray& content, const QHash<QByteArray, FontMetrics>& fonts,
                          const Box& page, int* marked)
 {
     return Page(content, fonts, page).run(marked);
-}
-
-int markInvisible(const QString& pdf, const QString& output)
-{
-    try {
-        QPDF document;
-        document.setSuppressWarnings(true);
-        document.processFile(QFile::encodeName(pdf).constData());
-        int total = 0;
-        for (QPDFPageObjectHelper& page : QPDFPageDocumentHelper(document).getAllPages()) {
-            const QHash<QByteArray, FontMetrics> fonts = fontsOf(page);
-            if (fonts.isEmpty())
-                continue;
-            Pl_Buffer buffer("page contents");
-            page.pipeContents(&buffer);
-            const auto data = buffer.getBufferSharedPointer();
-            const QByteArray content(reinterpret_cast<const char*>(data->getBuffer()),
-                                     qsizetype(data->getSize()));
-            const QPDFObjectHandle::Rectangle media = page.getMediaBox().getArrayAsRectangle();
-            int marked = 0;
-            const QByteArray rewritten = markInvisible(
-                content, fonts, {media.llx, media.lly, media.urx, media.ury}, &marked);
-            if (!marked)
-                continue;
-            page.getObjectHandle().replaceKey(
-                "/Contents", QPDFObjectHandle::newStream(&document, rewritten.toStdString()));
-            total += marked;
-        }
-        if (total) {
-            QPDFWriter writer(document, QFile::encodeName(output).constData());
-            // A spool for the next program: streams as they are, the new
-            // contents uncompressed.
-            writer.setDecodeLevel(qpdf_dl_none);
-            writer.setCompressStreams(false);
-            writer.write();
-        }
-        return total;
-    } catch (...) {
-        QFile::remove(output);
-        return -1;
-    }
 }
 
 } // namespace quillmer::platform::clippedtext

@@ -29,6 +29,12 @@ struct Box
     double x0 = 0, y0 = 0, x1 = 0, y1 = 0;
 };
 
+// The box of an embedded TrueType font program's glyphs (its 'head' table),
+// in thousandths of its size, into metrics; false when font is not one.
+// Ghostscript measures text with it; a subset font's box covers its own
+// glyphs, often much less than the descriptor's box of the whole font.
+bool trueTypeBox(const QByteArray& font, FontMetrics* metrics);
+
 // The content stream of a page with each text piece (a Tj, ' or " string, a
 // TJ element) whose glyph boxes lie wholly outside the clip's bounding box
 // (the page's box to begin with) wrapped in "3 Tr ... Tr". Only text in the
