@@ -4,6 +4,7 @@
 #include "platform/process.h"
 
 #include <QFile>
+#include <QHash>
 #include <cerrno>
 #include <cstdlib>
 #include <poll.h>
@@ -160,25 +161,25 @@ std::optional<QList<QRectF>> changedRegions(const GreyPage& with, const GreyPage
             changed[std::size_t(row) * columns + column] =
                 moved > StrongTolerance * Block * Block ? 2 : moved > GreyTolerance * Block * Block;
         }
-    // Changed blocks at most two blocks apart make one region.
-    QList<QRectF> regions;
+    // Changed blocks at most two blocks apart make one group; a group where
+    // some block changed much is covered, each of its blocks with a block
+    // around it.
+    std::vector<char> covered(changed.size(), 0);
     std::vector<char> seen(changed.size(), 0);
+    std::vector<int> group;
     for (int start = 0; start < columns * rows; ++start) {
         if (!changed[start] || seen[start])
             continue;
-        int left = start % columns, right = left, top = start / columns, bottom = top;
         bool strong = false;
+        group.clear();
         std::vector<int> stack{start};
         seen[start] = 1;
         while (!stack.empty()) {
             const int at = stack.back();
             stack.pop_back();
+            group.push_back(at);
             const int row = at / columns, column = at % columns;
             strong = strong || changed[at] == 2;
-            left = std::min(left, column);
-            right = std::max(right, column);
-            top = std::min(top, row);
-            bottom = std::max(bottom, row);
             for (int dy = -2; dy <= 2; ++dy)
                 for (int dx = -2; dx <= 2; ++dx) {
                     const int r = row + dy, c = column + dx;
@@ -193,12 +194,42 @@ std::optional<QList<QRectF>> changedRegions(const GreyPage& with, const GreyPage
         }
         if (!strong)
             continue;
-        // Grown by a block, in fractions of the page, counted from the bottom.
-        const double x0 = std::max(0, left - 1) / double(columns);
-        const double x1 = std::min(columns, right + 2) / double(columns);
-        const double y0 = 1.0 - std::min(rows, bottom + 2) / double(rows);
-        const double y1 = 1.0 - std::max(0, top - 1) / double(rows);
-        regions << QRectF(x0, y0, x1 - x0, y1 - y0);
+        for (const int at : group) {
+            const int row = at / columns, column = at % columns;
+            for (int r = std::max(0, row - 1); r <= std::min(rows - 1, row + 1); ++r)
+                for (int c = std::max(0, column - 1); c <= std::min(columns - 1, column + 1); ++c)
+                    covered[std::size_t(r) * columns + c] = 1;
+        }
+    }
+    // The covered blocks as rectangles: runs along each row, a run that
+    // continues one of the row above joining it; in fractions of the page,
+    // counted from the bottom.
+    QList<QRectF> regions;
+    QHash<std::pair<int, int>, qsizetype> open; // run (first, last column) to its region
+    for (int row = 0; row < rows; ++row) {
+        QHash<std::pair<int, int>, qsizetype> next;
+        for (int column = 0; column < columns;) {
+            if (!covered[std::size_t(row) * columns + column]) {
+                ++column;
+                continue;
+            }
+            int end = column;
+            while (end + 1 < columns && covered[std::size_t(row) * columns + end + 1])
+                ++end;
+            const std::pair<int, int> run{column, end};
+            const double bottom = 1.0 - (row + 1) / double(rows);
+            if (const auto above = open.constFind(run); above != open.cend()) {
+                QRectF& region = regions[*above];
+                region.setTop(bottom);
+                next.insert(run, *above);
+            } else {
+                regions << QRectF(column / double(columns), bottom,
+                                  (end + 1 - column) / double(columns), 1.0 / rows);
+                next.insert(run, regions.size() - 1);
+            }
+            column = end + 1;
+        }
+        open = next;
     }
     return regions;
 }

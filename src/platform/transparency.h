@@ -35,12 +35,14 @@ struct GreyPage
 // when the stream is not one.
 QList<GreyPage> readPgm(const QByteArray& stream);
 
-// Where two renderings of a page differ: rectangles around the blocks of
-// 2 x 2 pixels whose mean grey differs by more than 16 levels (blocks at
-// most two apart together), where at least one block differs by more than
-// 64, each grown by a block on every side, as fractions of the page (x and
-// y from the bottom left, as PostScript counts); empty when they look
-// alike, nothing when their sizes differ.
+// Where two renderings of a page differ: the blocks of 2 x 2 pixels whose
+// mean grey differs by more than 16 levels, in groups of blocks at most two
+// apart, where at least one block of the group differs by more than 64;
+// each such block with the blocks around it, as rectangles (runs of blocks
+// along a row, joined with the same run of the rows above) in fractions of
+// the page (x and y from the bottom left, as PostScript counts). Only those
+// places get a picture; the rest of the page stays drawn as vectors. Empty
+// when they look alike, nothing when their sizes differ.
 std::optional<QList<QRectF>> changedRegions(const GreyPage& with, const GreyPage& without);
 
 // A page whose look changes without transparency: where, and the page as
