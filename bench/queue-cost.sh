@@ -15,4 +15,6 @@ exec "$build/bench/quillmer_fidelity" cost --runs "$runs" "$registry" \
   "$corpus/edr_Test255x10.xls" \
   "$corpus/poi_36947.xls" \
   "$corpus/poi_FormulaEvalTestData.xls" \
-  "$corpus/edr_Test_git_issue_250_richtext.xls"
+  "$corpus/edr_Test_git_issue_250_richtext.xls" \
+  "$corpus/poi_styles-3563.xls" \
+  "$corpus/poi_54016.xls"

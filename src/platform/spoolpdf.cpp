@@ -4,6 +4,7 @@
 #include <QFile>
 #include <qpdf/Buffer.hh>
 #include <qpdf/Pl_Buffer.hh>
+#include <qpdf/Pl_Flate.hh>
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFObjectHandle.hh>
 #include <qpdf/QPDFPageDocumentHelper.hh>
@@ -159,10 +160,11 @@ int markInvisible(const QString& pdf, const QString& output)
         }
         if (total) {
             QPDFWriter writer(document, QFile::encodeName(output).constData());
-            // A spool for the next program: streams as they are, the new
-            // contents uncompressed.
+            // A spool for the printer driver, which reads it from a pipe and
+            // copies it first, at some 5 MB a second: the other streams as they
+            // are, the new contents compressed, quickly.
+            Pl_Flate::setCompressionLevel(1);
             writer.setDecodeLevel(qpdf_dl_none);
-            writer.setCompressStreams(false);
             writer.write();
         }
         return total;
