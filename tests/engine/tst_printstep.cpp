@@ -93,11 +93,9 @@ const char* const SharedStyleWorkbook =
 )";
 
 // Vietnamese, with its marks both precomposed and as combining characters.
-// A phrase or two to a cell, so that no text runs past the printed range
-// (text the office clips away is not in the PDF).
 const char* const VietnameseWorkbook = R"(  <table:table table:name="Trang">
-   <table:table-row><table:table-cell><text:p>Tiếng Việt:</text:p></table:table-cell><table:table-cell><text:p>Đường phố</text:p></table:table-cell><table:table-cell><text:p>Hà Nội,</text:p></table:table-cell><table:table-cell><text:p>người ở</text:p></table:table-cell><table:table-cell><text:p>đây rất</text:p></table:table-cell><table:table-cell><text:p>thân thiện.</text:p></table:table-cell></table:table-row>
-   <table:table-row><table:table-cell><text:p>Tiếng Việt</text:p></table:table-cell><table:table-cell><text:p>có dấu hỏi,</text:p></table:table-cell><table:table-cell><text:p>ngã</text:p></table:table-cell></table:table-row>
+   <table:table-row><table:table-cell><text:p>Tiếng Việt: Đường phố Hà Nội, người ở đây rất thân thiện.</text:p></table:table-cell></table:table-row>
+   <table:table-row><table:table-cell><text:p>Tiếng Việt có dấu hỏi, ngã</text:p></table:table-cell></table:table-row>
   </table:table>
 )";
 
