@@ -1,66 +1,20 @@
 #include "platform/charactermaps.h"
 
-#include <cctype>
+#include "platform/pdfsyntax.h"
+
+#include <optional>
+#include <string>
+#include <vector>
 
 namespace quillmer::platform::charactermaps {
 
 namespace {
 
-// The tokens of a CMap that its mapping sections are made of: hex strings
-// (as bytes), brackets and words.
-struct Token
+// A character code of one to three bytes; -1 for any other.
+int codeOf(const std::string& bytes)
 {
-    enum Kind
-    {
-        Hex,
-        Open,
-        Close,
-        Word
-    } kind;
-    QByteArray text;
-};
-
-QList<Token> tokens(const QByteArray& text)
-{
-    QList<Token> list;
-    for (qsizetype i = 0; i < text.size();) {
-        const char c = text[i];
-        if (c == '%') {
-            while (i < text.size() && text[i] != '\n' && text[i] != '\r')
-                ++i;
-        } else if (c == '<' && i + 1 < text.size() && text[i + 1] == '<') {
-            list.append(Token{Token::Word, "<<"});
-            i += 2;
-        } else if (c == '<') {
-            const qsizetype end = text.indexOf('>', i);
-            if (end < 0)
-                break;
-            QByteArray digits;
-            for (qsizetype j = i + 1; j < end; ++j)
-                if (std::isxdigit(static_cast<unsigned char>(text[j])))
-                    digits += text[j];
-            list.append(Token{Token::Hex, QByteArray::fromHex(digits)});
-            i = end + 1;
-        } else if (c == '[' || c == ']') {
-            list.append(Token{c == '[' ? Token::Open : Token::Close, QByteArray()});
-            ++i;
-        } else if (std::isspace(static_cast<unsigned char>(c))) {
-            ++i;
-        } else {
-            const qsizetype start = i;
-            while (i < text.size() && !std::isspace(static_cast<unsigned char>(text[i])) &&
-                   !QByteArray("<>[]%").contains(text[i]))
-                ++i;
-            if (i == start)
-                ++i; // a lone '>'
-            list.append(Token{Token::Word, text.mid(start, i - start)});
-        }
-    }
-    return list;
-}
-
-int codeOf(const QByteArray& bytes)
-{
+    if (bytes.empty() || bytes.size() > 3)
+        return -1;
     int code = 0;
     for (char b : bytes)
         code = code << 8 | static_cast<unsigned char>(b);
@@ -71,45 +25,67 @@ int codeOf(const QByteArray& bytes)
 
 MultiUnitEntries multiUnitEntries(const QByteArray& cmap)
 {
+    using pdfsyntax::Token;
     MultiUnitEntries entries;
-    const auto add = [&](int code, const QByteArray& value) {
-        if (value.size() > 2 && value.size() % 2 == 0)
-            entries.insert(code, value);
+    const auto add = [&](int code, const std::string& value) {
+        if (code >= 0 && value.size() > 2 && value.size() % 2 == 0)
+            entries.insert(code, QByteArray::fromStdString(value));
     };
-    const QList<Token> list = tokens(cmap);
-    QByteArray section;
-    for (qsizetype i = 0; i < list.size(); ++i) {
-        const Token& t = list[i];
-        if (t.kind == Token::Word) {
-            if (t.text == "beginbfchar" || t.text == "beginbfrange")
-                section = t.text;
-            else if (t.text.startsWith("end"))
-                section.clear();
-            continue;
-        }
-        if (section == "beginbfchar" && t.kind == Token::Hex && i + 1 < list.size() &&
-            list[i + 1].kind == Token::Hex) {
-            add(codeOf(t.text), list[i + 1].text);
-            ++i;
-        } else if (section == "beginbfrange" && t.kind == Token::Hex && i + 2 < list.size() &&
-                   list[i + 1].kind == Token::Hex) {
-            const int low = codeOf(t.text);
-            const int high = codeOf(list[i + 1].text);
-            if (list[i + 2].kind == Token::Hex) {
-                // Each code's value is the first one with its last byte
-                // counted up.
-                QByteArray value = list[i + 2].text;
-                for (int code = low; code <= high && code - low < 256 && !value.isEmpty(); ++code) {
-                    add(code, value);
-                    value.back() = char(static_cast<unsigned char>(value.back()) + 1);
+    // The strings of the current bfchar or bfrange section, in order;
+    // nullopt stands for an array's brackets.
+    enum class Section
+    {
+        None,
+        Char,
+        Range
+    } section = Section::None;
+    std::vector<std::optional<std::string>> items;
+    std::string bytes;
+    pdfsyntax::Lexer lexer(cmap);
+    for (Token t = lexer.next(); t.kind != Token::End; t = lexer.next()) {
+        if (t.kind == Token::Operator) {
+            if (section == Section::Char) {
+                for (std::size_t i = 0; i + 1 < items.size(); i += 2)
+                    if (items[i] && items[i + 1])
+                        add(codeOf(*items[i]), *items[i + 1]);
+            } else if (section == Section::Range) {
+                for (std::size_t i = 0; i + 2 < items.size();) {
+                    if (!items[i] || !items[i + 1]) {
+                        ++i;
+                        continue;
+                    }
+                    const int low = codeOf(*items[i]), high = codeOf(*items[i + 1]);
+                    if (items[i + 2]) {
+                        // Each code's value is the first one with its last
+                        // byte counted up.
+                        std::string value = *items[i + 2];
+                        for (int code = low;
+                             low >= 0 && code <= high && code - low < 256 && !value.empty();
+                             ++code) {
+                            add(code, value);
+                            value.back() = char(static_cast<unsigned char>(value.back()) + 1);
+                        }
+                        i += 3;
+                    } else {
+                        // An array: nullopt, its strings, nullopt.
+                        std::size_t j = i + 3;
+                        for (int code = low; j < items.size() && items[j]; ++j, ++code)
+                            if (low >= 0 && code <= high)
+                                add(code, *items[j]);
+                        i = j + 1;
+                    }
                 }
-                i += 2;
-            } else if (list[i + 2].kind == Token::Open) {
-                qsizetype j = i + 3;
-                for (int code = low; j < list.size() && list[j].kind == Token::Hex; ++j, ++code)
-                    if (code <= high)
-                        add(code, list[j].text);
-                i = j;
+            }
+            items.clear();
+            section = t.text == "beginbfchar"    ? Section::Char
+                      : t.text == "beginbfrange" ? Section::Range
+                                                 : Section::None;
+        } else if (section != Section::None) {
+            if (t.kind == Token::String) {
+                pdfsyntax::stringBytes(t.text, bytes);
+                items.push_back(bytes);
+            } else if (t.kind == Token::ArrayOpen || t.kind == Token::ArrayClose) {
+                items.push_back(std::nullopt);
             }
         }
     }
