@@ -159,7 +159,9 @@ int markInvisible(const QString& pdf, const QString& output)
             total += marked;
         }
         if (total) {
-            QPDFWriter writer(document, QFile::encodeName(output).constData());
+            // QPDFWriter keeps the name's pointer until it writes.
+            const QByteArray name = QFile::encodeName(output);
+            QPDFWriter writer(document, name.constData());
             // A spool for the printer driver, which reads it from a pipe and
             // copies it first, at some 5 MB a second: the other streams as they
             // are, the new contents compressed, quickly.
