@@ -106,7 +106,12 @@ QHash<QByteArray, FontMetrics> fontsOf(QPDFPageObjectHelper& page)
         for (int i = 0; i < widths.getArrayNItems() && first + i <= 255; ++i)
             metrics.widths.insert(int(first) + i, numberOf(widths.getArrayItem(i)));
         metrics.missingWidth = numberOf(descriptor.getKey("/MissingWidth"));
+        // Only embedded fonts: a substitute's glyphs may reach past the
+        // box the descriptor gives.
         QPDFObjectHandle program = descriptor.getKey("/FontFile2");
+        if (!program.isStream() && !descriptor.getKey("/FontFile").isStream() &&
+            !descriptor.getKey("/FontFile3").isStream())
+            continue;
         bool fromProgram = false;
         if (program.isStream()) {
             const auto data = program.getStreamData(qpdf_dl_generalized);

@@ -5,6 +5,7 @@
 #include "support/pdftools.h"
 #include "support/registrytext.h"
 
+#include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -85,8 +86,12 @@ private slots:
     // stays in the PDF as invisible text, and the page looks the same.
     void theQueueKeepsClippedTextInvisible()
     {
-        const QByteArray content = "q 0 0 100 100 re W n BT /F1 24 Tf 120 40 Td (Hidden) Tj ET Q "
+        const QByteArray content = "q 0 0 100 100 re W n BT /F1 24 Tf 160 40 Td (Hidden) Tj ET Q "
                                    "BT /F1 24 Tf 10 10 Td (Shown) Tj ET";
+        // DejaVu Sans (installed with the program), embedded whole.
+        QFile fontFile("/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf");
+        QVERIFY(fontFile.open(QIODevice::ReadOnly));
+        const QByteArray font = fontFile.readAll();
         const QByteArray pdf = test::pdfOf({
             "<< /Type /Catalog /Pages 2 0 R >>",
             "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
@@ -94,12 +99,15 @@ private slots:
             "/Resources << /Font << /F1 5 0 R >> >> >>",
             "<< /Length " + QByteArray::number(content.size()) + " >>\nstream\n" + content +
                 "\nendstream",
-            "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica /FirstChar 32 /LastChar 126 "
-            "/Widths [" +
-                QByteArray("600 ").repeated(95) + "] /FontDescriptor 6 0 R >>",
-            "<< /Type /FontDescriptor /FontName /Helvetica /Flags 32 "
-            "/FontBBox [-166 -225 1000 931] /ItalicAngle 0 /Ascent 718 /Descent -207 "
-            "/CapHeight 718 /StemV 88 >>",
+            "<< /Type /Font /Subtype /TrueType /BaseFont /DejaVuSans /FirstChar 32 "
+            "/LastChar 126 /Widths [" +
+                QByteArray("600 ").repeated(95) +
+                "] /Encoding /WinAnsiEncoding /FontDescriptor 6 0 R >>",
+            "<< /Type /FontDescriptor /FontName /DejaVuSans /Flags 32 "
+            "/FontBBox [-1021 -463 1793 1232] /ItalicAngle 0 /Ascent 928 /Descent -236 "
+            "/CapHeight 729 /StemV 80 /FontFile2 7 0 R >>",
+            "<< /Length " + QByteArray::number(font.size()) + " >>\nstream\n" + font +
+                "\nendstream",
         });
         const QString spool = m_dir.filePath("spool.pdf");
         test::writeFile(spool, pdf);
