@@ -110,8 +110,9 @@ public:
     Page(const QByteArray& content, const QHash<QByteArray, FontMetrics>& fonts, const Box& box)
         : m_content(content), m_fonts(fonts)
     {
-        m_state.clip.add(box.x0, box.y0);
-        m_state.clip.add(box.x1, box.y1);
+        m_page.add(box.x0, box.y0);
+        m_page.add(box.x1, box.y1);
+        m_state.clip = m_page;
     }
 
     QByteArray run(int* marked)
@@ -306,7 +307,10 @@ private:
         box.add(toDevice, right, bottom);
         box.add(toDevice, right, top);
         m_textMatrix = Matrix{1, 0, 0, 1, x, 0}.then(m_textMatrix);
-        return !string.empty() && box.apart(m_state.clip);
+        // Text wholly off the page stays as it is: no reader shows or finds
+        // it (poppler's text extraction leaves it out too), and there can be
+        // much of it (a long cell text repeated on each page it crosses).
+        return !string.empty() && box.apart(m_state.clip) && !box.apart(m_page);
     }
 
     // A text-showing operator whose operands begin at start and whose
@@ -370,6 +374,7 @@ private:
 
     const QByteArray& m_content;
     const QHash<QByteArray, FontMetrics>& m_fonts;
+    Bounds m_page;
     GraphicsState m_state;
     QList<GraphicsState> m_saved;
     Bounds m_path;

@@ -37,8 +37,9 @@ bool trueTypeBox(const QByteArray& font, FontMetrics* metrics);
 
 // The content stream of a page with each text piece (a Tj, ' or " string, a
 // TJ element) whose glyph boxes lie wholly outside the clip's bounding box
-// (the page's box to begin with) wrapped in "3 Tr ... Tr". Only text in the
-// fonts given, drawn in fill mode, is looked at. marked: how many pieces.
+// (the page's box to begin with) but not wholly off the page wrapped in
+// "3 Tr ... Tr". Only text in the fonts given, drawn in fill mode, is looked
+// at. marked: how many pieces.
 QByteArray markInvisible(const QByteArray& content, const QHash<QByteArray, FontMetrics>& fonts,
                          const Box& page, int* marked);
 
