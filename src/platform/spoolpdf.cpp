@@ -2,9 +2,10 @@
 #include "platform/clippedtext.h"
 
 #include <QFile>
+#include <map>
+#include <optional>
 #include <qpdf/Buffer.hh>
 #include <qpdf/Pl_Buffer.hh>
-#include <qpdf/Pl_Flate.hh>
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFObjectHandle.hh>
 #include <qpdf/QPDFPageDocumentHelper.hh>
@@ -74,8 +75,14 @@ double numberOf(QPDFObjectHandle object, double otherwise = 0)
     return object.isNumber() ? object.getNumericValue() : otherwise;
 }
 
+// Fonts measured before, by object (pages share their fonts); nullopt for
+// a font not to be looked at.
+using MeasuredFonts = std::map<QPDFObjGen, std::optional<FontMetrics>>;
+
+std::optional<FontMetrics> measure(QPDFObjectHandle font);
+
 // The simple fonts of a page's resources whose advances and box are known.
-QHash<QByteArray, FontMetrics> fontsOf(QPDFPageObjectHelper& page)
+QHash<QByteArray, FontMetrics> fontsOf(QPDFPageObjectHelper& page, MeasuredFonts& measured)
 {
     QHash<QByteArray, FontMetrics> fonts;
     QPDFObjectHandle resources = page.getAttribute("/Resources", false);
@@ -88,51 +95,60 @@ QHash<QByteArray, FontMetrics> fontsOf(QPDFPageObjectHelper& page)
         QPDFObjectHandle font = dictionary.getKey(key);
         if (!font.isDictionary())
             continue;
-        QPDFObjectHandle subtype = font.getKey("/Subtype");
-        if (!subtype.isName() ||
-            (subtype.getName() != "/TrueType" && subtype.getName() != "/Type1"))
-            continue;
-        QPDFObjectHandle widths = font.getKey("/Widths");
-        QPDFObjectHandle descriptor = font.getKey("/FontDescriptor");
-        if (!widths.isArray() || !descriptor.isDictionary())
-            continue;
-        QPDFObjectHandle box = descriptor.getKey("/FontBBox");
-        if (!box.isArray() || box.getArrayNItems() != 4)
-            continue;
-        FontMetrics metrics;
-        const double first = numberOf(font.getKey("/FirstChar"));
-        if (first < 0 || first > 255)
-            continue;
-        for (int i = 0; i < widths.getArrayNItems() && first + i <= 255; ++i)
-            metrics.widths.insert(int(first) + i, numberOf(widths.getArrayItem(i)));
-        metrics.missingWidth = numberOf(descriptor.getKey("/MissingWidth"));
-        // Only embedded fonts: a substitute's glyphs may reach past the
-        // box the descriptor gives.
-        QPDFObjectHandle program = descriptor.getKey("/FontFile2");
-        if (!program.isStream() && !descriptor.getKey("/FontFile").isStream() &&
-            !descriptor.getKey("/FontFile3").isStream())
-            continue;
-        bool fromProgram = false;
-        if (program.isStream()) {
-            const auto data = program.getStreamData(qpdf_dl_generalized);
-            fromProgram = trueTypeBox(
-                QByteArray::fromRawData(reinterpret_cast<const char*>(data->getBuffer()),
-                                        qsizetype(data->getSize())),
-                &metrics);
-        }
-        if (!fromProgram) {
-            metrics.llx = numberOf(box.getArrayItem(0));
-            metrics.lly = numberOf(box.getArrayItem(1));
-            metrics.urx = numberOf(box.getArrayItem(2));
-            metrics.ury = numberOf(box.getArrayItem(3));
-        }
-        if (metrics.llx > metrics.urx)
-            std::swap(metrics.llx, metrics.urx);
-        if (metrics.lly > metrics.ury)
-            std::swap(metrics.lly, metrics.ury);
-        fonts.insert(QByteArray::fromStdString(key).mid(1), metrics);
+        auto known = measured.find(font.getObjGen());
+        if (known == measured.end() || !font.isIndirect())
+            known = measured.insert_or_assign(font.getObjGen(), measure(font)).first;
+        if (known->second)
+            fonts.insert(QByteArray::fromStdString(key).mid(1), *known->second);
     }
     return fonts;
+}
+
+// An embedded simple font's advances and glyph box.
+std::optional<FontMetrics> measure(QPDFObjectHandle font)
+{
+    QPDFObjectHandle subtype = font.getKey("/Subtype");
+    if (!subtype.isName() || (subtype.getName() != "/TrueType" && subtype.getName() != "/Type1"))
+        return std::nullopt;
+    QPDFObjectHandle widths = font.getKey("/Widths");
+    QPDFObjectHandle descriptor = font.getKey("/FontDescriptor");
+    if (!widths.isArray() || !descriptor.isDictionary())
+        return std::nullopt;
+    QPDFObjectHandle box = descriptor.getKey("/FontBBox");
+    if (!box.isArray() || box.getArrayNItems() != 4)
+        return std::nullopt;
+    FontMetrics metrics;
+    const double first = numberOf(font.getKey("/FirstChar"));
+    if (first < 0 || first > 255)
+        return std::nullopt;
+    for (int i = 0; i < widths.getArrayNItems() && first + i <= 255; ++i)
+        metrics.widths.insert(int(first) + i, numberOf(widths.getArrayItem(i)));
+    metrics.missingWidth = numberOf(descriptor.getKey("/MissingWidth"));
+    // Only embedded fonts: a substitute's glyphs may reach past the
+    // box the descriptor gives.
+    QPDFObjectHandle program = descriptor.getKey("/FontFile2");
+    if (!program.isStream() && !descriptor.getKey("/FontFile").isStream() &&
+        !descriptor.getKey("/FontFile3").isStream())
+        return std::nullopt;
+    bool fromProgram = false;
+    if (program.isStream()) {
+        const auto data = program.getStreamData(qpdf_dl_generalized);
+        fromProgram =
+            trueTypeBox(QByteArray::fromRawData(reinterpret_cast<const char*>(data->getBuffer()),
+                                                qsizetype(data->getSize())),
+                        &metrics);
+    }
+    if (!fromProgram) {
+        metrics.llx = numberOf(box.getArrayItem(0));
+        metrics.lly = numberOf(box.getArrayItem(1));
+        metrics.urx = numberOf(box.getArrayItem(2));
+        metrics.ury = numberOf(box.getArrayItem(3));
+    }
+    if (metrics.llx > metrics.urx)
+        std::swap(metrics.llx, metrics.urx);
+    if (metrics.lly > metrics.ury)
+        std::swap(metrics.lly, metrics.ury);
+    return metrics;
 }
 
 } // namespace
@@ -144,8 +160,9 @@ int markInvisible(const QString& pdf, const QString& output)
         document.setSuppressWarnings(true);
         document.processFile(QFile::encodeName(pdf).constData());
         int total = 0;
+        MeasuredFonts measured;
         for (QPDFPageObjectHelper& page : QPDFPageDocumentHelper(document).getAllPages()) {
-            const QHash<QByteArray, FontMetrics> fonts = fontsOf(page);
+            const QHash<QByteArray, FontMetrics> fonts = fontsOf(page, measured);
             if (fonts.isEmpty())
                 continue;
             Pl_Buffer buffer("page contents");
@@ -169,8 +186,8 @@ int markInvisible(const QString& pdf, const QString& output)
             QPDFWriter writer(document, name.constData());
             // A spool for the printer driver, which reads it from a pipe and
             // copies it first, at some 5 MB a second: the other streams as they
-            // are, the new contents compressed, quickly.
-            Pl_Flate::setCompressionLevel(1);
+            // are, the new contents compressed (zlib's default level: the
+            // driver's copy gains more than the compression costs).
             writer.setDecodeLevel(qpdf_dl_none);
             writer.write();
         }
