@@ -6,7 +6,6 @@
 #include "support/registrytext.h"
 
 #include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -122,10 +121,11 @@ private slots:
         const QString out = m_dir.filePath("PdfFile.pdf");
         printers.printToFile("Quillmer", spool, ps, std::chrono::seconds(60));
         QVERIFY(!QFileInfo::exists(spool + ".text.pdf"));
-        QProcess run;
-        run.start(gs, ghostscript::startFlags(ghostscript::Device::PdfWrite, true)
-                          << "-sOutputFile=" + out << ps);
-        QVERIFY(run.waitForFinished(60000) && run.exitCode() == 0);
+        QVERIFY(test::runProgram(gs,
+                                 ghostscript::startFlags(ghostscript::Device::PdfWrite, true)
+                                     << "-sOutputFile=" + out << ps,
+                                 60000)
+                    .succeeded);
         const QString text = test::pageTexts(out).value(0).remove(u' ');
         QVERIFY2(text.contains("Hidden") && text.contains("Shown"), qPrintable(text));
         // Nothing shows right of the clip (x > 100 of 300; 40 dpi).

@@ -6,6 +6,7 @@
 #include "support/errornumber.h"
 #include "support/files.h"
 #include "support/officeprocesses.h"
+#include "support/programs.h"
 #include "support/registrytext.h"
 
 #include <QCryptographicHash>
@@ -155,13 +156,14 @@ private slots:
         const QString spool = m_dir.filePath("ahead.pdf");
         const QString out = m_dir.filePath("ahead.ps");
         const auto print = [&](RegistryPrinters& printers) {
-            QProcess gs;
-            gs.start("/usr/bin/gs",
-                     {"-q", "-dSAFER", "-dBATCH", "-dNOPAUSE", "-sDEVICE=pdfwrite",
-                      "-sOutputFile=" + spool, "-c",
-                      "/Helvetica findfont 20 scalefont setfont 72 72 moveto (Ahead) show "
-                      "showpage"});
-            QVERIFY(gs.waitForFinished(60000) && gs.exitCode() == 0);
+            QVERIFY(test::runProgram(
+                        "/usr/bin/gs",
+                        {"-q", "-dSAFER", "-dBATCH", "-dNOPAUSE", "-sDEVICE=pdfwrite",
+                         "-sOutputFile=" + spool, "-c",
+                         "/Helvetica findfont 20 scalefont setfont 72 72 moveto (Ahead) show "
+                         "showpage"},
+                        60000)
+                        .succeeded);
             printers.printToFile("Quillmer", spool, out, std::chrono::seconds(60));
             QVERIFY(!QFileInfo::exists(spool));
         };

@@ -5,7 +5,6 @@
 #include "support/pdftools.h"
 #include "support/registrytext.h"
 
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -138,10 +137,11 @@ private slots:
             const QString ps = m_dir.filePath("PsFile.ps");
             const QString pdf = m_dir.filePath("PdfFile.pdf");
             printers.printToFile("Quillmer", spool, ps, std::chrono::seconds(60));
-            QProcess gs;
-            gs.start(Gs, ghostscript::startFlags(ghostscript::Device::PdfWrite, true)
-                             << "-sOutputFile=" + pdf << ps);
-            QVERIFY(gs.waitForFinished(60000) && gs.exitCode() == 0);
+            QVERIFY(test::runProgram(Gs,
+                                     ghostscript::startFlags(ghostscript::Device::PdfWrite, true)
+                                         << "-sOutputFile=" + pdf << ps,
+                                     60000)
+                        .succeeded);
             QVERIFY(test::pdfText(pdf).contains("Kept"));
             QCOMPARE(test::popplerOutput("pdfimages", {"-list", pdf}).count("jpeg") > 0,
                      hidden == 0);
