@@ -4,9 +4,6 @@
 
 #include <QList>
 #include <algorithm>
-#include <cctype>
-#include <charconv>
-#include <cmath>
 #include <limits>
 #include <span>
 #include <string>
@@ -47,7 +44,6 @@ struct Bounds
     double x1 = -std::numeric_limits<double>::infinity();
     double y1 = -std::numeric_limits<double>::infinity();
 
-    bool empty() const { return x0 > x1 || y0 > y1; }
     void add(double x, double y)
     {
         x0 = std::min(x0, x);
@@ -106,6 +102,8 @@ int keyOf(QByteArrayView name)
 
 class Page
 {
+    using Operands = std::vector<Token>;
+
 public:
     Page(const QByteArray& content, const QHash<QByteArray, FontMetrics>& fonts, const Box& box)
         : m_content(content), m_fonts(fonts)
@@ -120,7 +118,7 @@ public:
         Lexer lexer(m_content);
         // The operands since the last operator, arrays flat between their
         // brackets; dictionaries (marked-content properties) left out.
-        std::vector<Token> operands;
+        Operands operands;
         int arrays = 0, dictionaries = 0;
         for (Token t = lexer.next(); t.kind != Token::End; t = lexer.next()) {
             switch (t.kind) {
@@ -166,8 +164,6 @@ private:
         QByteArray text;
     };
 
-    using Operands = std::vector<Token>;
-
     static double number(const Operands& operands, qsizetype fromEnd)
     {
         const qsizetype i = qsizetype(operands.size()) - fromEnd;
@@ -192,6 +188,9 @@ private:
     }
 
     void addPoint(double x, double y) { m_path.add(m_state.ctm, x, y); }
+
+    // The text position moved along the line by tx.
+    void advance(double tx) { m_textMatrix = Matrix{1, 0, 0, 1, tx, 0}.then(m_textMatrix); }
 
     void moveText(double tx, double ty)
     {
@@ -306,7 +305,7 @@ private:
         box.add(toDevice, left, top);
         box.add(toDevice, right, bottom);
         box.add(toDevice, right, top);
-        m_textMatrix = Matrix{1, 0, 0, 1, x, 0}.then(m_textMatrix);
+        advance(x);
         // Text wholly off the page stays as it is: no reader shows or finds
         // it (poppler's text extraction leaves it out too), and there can be
         // much of it (a long cell text repeated on each page it crosses).
@@ -333,9 +332,7 @@ private:
             } else {
                 hidden.push_back(false);
                 if (piece.kind == Token::Number)
-                    m_textMatrix =
-                        Matrix{1, 0, 0, 1, -piece.number / 1000 * m_state.size * m_state.scale, 0}
-                            .then(m_textMatrix);
+                    advance(-piece.number / 1000 * m_state.size * m_state.scale);
             }
         }
         const qsizetype count = std::count(hidden.begin(), hidden.end(), true);
@@ -384,7 +381,7 @@ private:
     QList<Edit> m_edits;
     int m_marked = 0;
     std::string m_bytes;        // the string being measured
-    std::vector<char> m_hidden; // which pieces of the text being shown are
+    std::vector<char> m_hidden; // which pieces of the text being shown are outside
 };
 
 } // namespace

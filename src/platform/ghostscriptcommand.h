@@ -53,8 +53,9 @@ struct SpoolReading
     // Ghostscript 10.0's newer one passes on at most one UTF-16 unit of a
     // character code's Unicode value, and garbles longer ones (a ligature's
     // "ffi", a letter with a combining mark); the older one keeps them. It
-    // reads some spools two to three times slower, so only spools with such
-    // values take it (platform/charactermaps.h).
+    // reads some spools two to three times slower, so only spools whose
+    // values the queue cannot carry over itself take it
+    // (platform/charactermaps.h).
     bool olderInterpreter = false;
     bool operator==(const SpoolReading&) const = default;
 };

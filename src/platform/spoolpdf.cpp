@@ -70,38 +70,9 @@ namespace clippedtext {
 
 namespace {
 
-double numberOf(QPDFObjectHandle object, double otherwise = 0)
+double numberOf(QPDFObjectHandle object)
 {
-    return object.isNumber() ? object.getNumericValue() : otherwise;
-}
-
-// Fonts measured before, by object (pages share their fonts); nullopt for
-// a font not to be looked at.
-using MeasuredFonts = std::map<QPDFObjGen, std::optional<FontMetrics>>;
-
-std::optional<FontMetrics> measure(QPDFObjectHandle font);
-
-// The simple fonts of a page's resources whose advances and box are known.
-QHash<QByteArray, FontMetrics> fontsOf(QPDFPageObjectHelper& page, MeasuredFonts& measured)
-{
-    QHash<QByteArray, FontMetrics> fonts;
-    QPDFObjectHandle resources = page.getAttribute("/Resources", false);
-    if (!resources.isDictionary())
-        return fonts;
-    QPDFObjectHandle dictionary = resources.getKey("/Font");
-    if (!dictionary.isDictionary())
-        return fonts;
-    for (const std::string& key : dictionary.getKeys()) {
-        QPDFObjectHandle font = dictionary.getKey(key);
-        if (!font.isDictionary())
-            continue;
-        auto known = measured.find(font.getObjGen());
-        if (known == measured.end() || !font.isIndirect())
-            known = measured.insert_or_assign(font.getObjGen(), measure(font)).first;
-        if (known->second)
-            fonts.insert(QByteArray::fromStdString(key).mid(1), *known->second);
-    }
-    return fonts;
+    return object.isNumber() ? object.getNumericValue() : 0;
 }
 
 // An embedded simple font's advances and glyph box.
@@ -149,6 +120,33 @@ std::optional<FontMetrics> measure(QPDFObjectHandle font)
     if (metrics.lly > metrics.ury)
         std::swap(metrics.lly, metrics.ury);
     return metrics;
+}
+
+// Fonts measured before, by object (pages share their fonts); nullopt for
+// a font not to be looked at.
+using MeasuredFonts = std::map<QPDFObjGen, std::optional<FontMetrics>>;
+
+// The simple fonts of a page's resources whose advances and box are known.
+QHash<QByteArray, FontMetrics> fontsOf(QPDFPageObjectHelper& page, MeasuredFonts& measured)
+{
+    QHash<QByteArray, FontMetrics> fonts;
+    QPDFObjectHandle resources = page.getAttribute("/Resources", false);
+    if (!resources.isDictionary())
+        return fonts;
+    QPDFObjectHandle dictionary = resources.getKey("/Font");
+    if (!dictionary.isDictionary())
+        return fonts;
+    for (const std::string& key : dictionary.getKeys()) {
+        QPDFObjectHandle font = dictionary.getKey(key);
+        if (!font.isDictionary())
+            continue;
+        auto known = measured.find(font.getObjGen());
+        if (known == measured.end() || !font.isIndirect())
+            known = measured.insert_or_assign(font.getObjGen(), measure(font)).first;
+        if (known->second)
+            fonts.insert(QByteArray::fromStdString(key).mid(1), *known->second);
+    }
+    return fonts;
 }
 
 } // namespace
