@@ -99,8 +99,8 @@ QStringList greyPagesArguments(const QString& pdf, int resolution, bool dropTran
     QStringList arguments = startFlags(Device::PgmRaw, true);
     if (dropTransparency)
         arguments << NoTransparency;
-    return arguments << QStringLiteral("-r%1").arg(resolution) << QStringLiteral("-sOutputFile=-")
-                     << pdf;
+    return arguments << QStringLiteral("-dDOINTERPOLATE") << QStringLiteral("-r%1").arg(resolution)
+                     << QStringLiteral("-sOutputFile=-") << pdf;
 }
 
 QStringList pagePictureArguments(const QString& pdf, int page, int resolution)

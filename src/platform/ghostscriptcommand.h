@@ -69,6 +69,9 @@ QStringList ps2writeArguments(const QString& spoolPdf, const QString& outputFile
 
 // A grey picture of every page of pdf, as binary PGM images one after the
 // other on standard output, at resolution dpi, with or without transparency.
+// Pictures are smoothed (DOINTERPOLATE), as a viewer draws them: at a low
+// resolution a picture's thin lines would otherwise come and go with the
+// sampling.
 QStringList greyPagesArguments(const QString& pdf, int resolution, bool dropTransparency);
 
 // Page page of pdf as a JPEG on standard output, at resolution dpi, with

@@ -262,16 +262,19 @@ QStringList RegistryPrinters::deviceNames() const
 void RegistryPrinters::printToFile(const QString& deviceName, const QString& spoolPdf,
                                    const QString& outputFile, std::chrono::milliseconds timeLimit)
 {
-    // The spool given, and the one with its clipped text made invisible.
+    // The spool given, the one with its clipped text made invisible, and
+    // the one with its soft-masked pictures laid over white.
     struct RemoveSpools
     {
-        QString given, marked;
+        QString given, marked, flattened;
         ~RemoveSpools()
         {
             QFile::remove(given);
             QFile::remove(marked);
+            QFile::remove(flattened);
         }
-    } removeSpools{spoolPdf, spoolPdf + QStringLiteral(".text.pdf")};
+    } removeSpools{spoolPdf, spoolPdf + QStringLiteral(".text.pdf"),
+                   spoolPdf + QStringLiteral(".flat.pdf")};
 
     // A print to a file replaces it: an earlier print never passes for this one.
     QFile::remove(outputFile);
@@ -301,8 +304,15 @@ void RegistryPrinters::printToFile(const QString& deviceName, const QString& spo
                               : spoolPdf;
     std::optional<QList<transparency::Overlay>> overlays;
     const bool transparent = transparency::used(spool);
+    // Soft-masked pictures are laid over white first: printed so, they keep
+    // their own resolution wherever white was what lay under them.
+    const QString flattened =
+        transparent && transparency::flattenImages(spool, removeSpools.flattened) > 0
+            ? removeSpools.flattened
+            : spool;
     if (transparent)
-        overlays = transparency::overlays(gs, spool, std::min(CheckLimit, timeLimit / 4));
+        overlays =
+            transparency::overlays(gs, spool, flattened, std::min(CheckLimit, timeLimit / 4));
     // Codes that stand for several characters go in front of the file from
     // the spool's own maps; when that cannot be told by font name and code,
     // the spool is read by the interpreter that keeps them.
@@ -335,7 +345,7 @@ void RegistryPrinters::printToFile(const QString& deviceName, const QString& spo
                 throw printFailure(QStringLiteral("cannot start %1 (%2)")
                                        .arg(gs, QString::fromLocal8Bit(strerror(error))));
         }
-        outcome = driver->print(spool, partial, left(), pageSetup);
+        outcome = driver->print(overlays ? flattened : spool, partial, left(), pageSetup);
         driver.reset();
         if (!ahead || outcome.succeeded() || !outcome.ended || outcome.exitCode)
             break;

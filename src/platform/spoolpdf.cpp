@@ -1,5 +1,6 @@
 #include "platform/charactermaps.h"
 #include "platform/clippedtext.h"
+#include "platform/transparency.h"
 
 #include <QFile>
 #include <map>
@@ -13,8 +14,8 @@
 #include <qpdf/QPDFWriter.hh>
 #include <utility>
 
-// The spool as qpdf reads and writes it: the parts of the character maps
-// and of the clipped text that work on whole files. What they do with the
+// The spool as qpdf reads and writes it: the parts of the character maps,
+// the clipped text and the transparency that work on whole files. What they do with the
 // bytes (the CMaps, the content streams) is in their own files.
 
 namespace quillmer::platform {
@@ -197,5 +198,122 @@ int markInvisible(const QString& pdf, const QString& output)
 }
 
 } // namespace clippedtext
+
+namespace transparency {
+
+namespace {
+
+bool isName(QPDFObjectHandle object, const char* name)
+{
+    return object.isName() && object.getName() == name;
+}
+
+// A soft mask's /Decode: false for none or [0 1], true for [1 0], nullopt
+// for anything else.
+std::optional<bool> inverted(QPDFObjectHandle decode)
+{
+    if (decode.isNull())
+        return false;
+    if (!decode.isArray() || decode.getArrayNItems() != 2 || !decode.getArrayItem(0).isNumber() ||
+        !decode.getArrayItem(1).isNumber())
+        return std::nullopt;
+    const double from = decode.getArrayItem(0).getNumericValue();
+    const double to = decode.getArrayItem(1).getNumericValue();
+    if (from == 0 && to == 1)
+        return false;
+    if (from == 1 && to == 0)
+        return true;
+    return std::nullopt;
+}
+
+// Larger pictures keep their mask: blending them would hold hundreds of
+// megabytes.
+constexpr qint64 MaxPixels = 40'000'000;
+
+// The picture's samples blended with its soft mask against white, or
+// nothing when it is not a plain 8-bit grey or RGB picture with a plain
+// mask of its own size.
+std::optional<std::string> blendedOverWhite(QPDFObjectHandle image)
+{
+    QPDFObjectHandle dict = image.getDict();
+    QPDFObjectHandle mask = dict.getKey("/SMask");
+    if (!mask.isStream())
+        return std::nullopt;
+    QPDFObjectHandle maskDict = mask.getDict();
+    const int components = isName(dict.getKey("/ColorSpace"), "/DeviceRGB")    ? 3
+                           : isName(dict.getKey("/ColorSpace"), "/DeviceGray") ? 1
+                                                                               : 0;
+    QPDFObjectHandle width = dict.getKey("/Width"), height = dict.getKey("/Height");
+    const auto eight = [](QPDFObjectHandle d) {
+        return d.getKey("/BitsPerComponent").isInteger() &&
+               d.getKey("/BitsPerComponent").getIntValue() == 8;
+    };
+    const std::optional<bool> maskInverted = inverted(maskDict.getKey("/Decode"));
+    if (!components || !eight(dict) || !eight(maskDict) || !maskInverted ||
+        !dict.getKey("/Decode").isNull() || dict.getKey("/ImageMask").isBool() ||
+        !maskDict.getKey("/Matte").isNull() || !width.isInteger() || !height.isInteger() ||
+        maskDict.getKey("/Width").unparse() != width.unparse() ||
+        maskDict.getKey("/Height").unparse() != height.unparse() ||
+        !isName(maskDict.getKey("/ColorSpace"), "/DeviceGray"))
+        return std::nullopt;
+    const qint64 pixels = width.getIntValue() * height.getIntValue();
+    if (width.getIntValue() <= 0 || height.getIntValue() <= 0 || pixels > MaxPixels)
+        return std::nullopt;
+    const auto samples = image.getStreamData(qpdf_dl_all);
+    const auto alpha = mask.getStreamData(qpdf_dl_all);
+    if (qint64(samples->getSize()) < pixels * components || qint64(alpha->getSize()) < pixels)
+        return std::nullopt;
+    std::string blended(size_t(pixels * components), '\0');
+    const unsigned char* s = samples->getBuffer();
+    const unsigned char* a = alpha->getBuffer();
+    for (qint64 i = 0; i < pixels; ++i) {
+        const int opacity = *maskInverted ? 255 - a[i] : a[i];
+        for (int c = 0; c < components; ++c) {
+            const qint64 at = i * components + c;
+            blended[size_t(at)] = char((s[at] * opacity + 255 * (255 - opacity) + 127) / 255);
+        }
+    }
+    return blended;
+}
+
+} // namespace
+
+int flattenImages(const QString& pdf, const QString& output)
+{
+    try {
+        QPDF document;
+        document.setSuppressWarnings(true);
+        document.processFile(QFile::encodeName(pdf).constData());
+        int total = 0;
+        for (QPDFObjectHandle& image : document.getAllObjects()) {
+            if (!image.isStream() || !isName(image.getDict().getKey("/Subtype"), "/Image"))
+                continue;
+            std::optional<std::string> blended;
+            try {
+                blended = blendedOverWhite(image);
+            } catch (...) {
+                // Samples qpdf cannot decode: the picture keeps its mask.
+            }
+            if (!blended)
+                continue;
+            image.replaceStreamData(*blended, QPDFObjectHandle::newNull(),
+                                    QPDFObjectHandle::newNull());
+            image.getDict().removeKey("/SMask");
+            ++total;
+        }
+        if (total) {
+            const QByteArray name = QFile::encodeName(output);
+            QPDFWriter writer(document, name.constData());
+            writer.setDecodeLevel(qpdf_dl_none);
+            writer.write();
+        }
+        return total;
+    } catch (...) {
+        QFile::remove(output);
+        return -1;
+    }
+}
+
+} // namespace transparency
 
 } // namespace quillmer::platform

@@ -5,8 +5,10 @@
 
 #include <QFile>
 #include <QHash>
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <limits>
 #include <poll.h>
 #include <signal.h>
 #include <unistd.h>
@@ -147,17 +149,25 @@ std::optional<QList<QRectF>> changedRegions(const GreyPage& with, const GreyPage
     const int columns = with.width / Block, rows = with.height / Block;
     // 0 unchanged, 1 changed, 2 changed much.
     std::vector<char> changed(std::size_t(columns) * rows, 0);
+    const auto grey = [](const GreyPage& page, int x, int y) {
+        x = std::clamp(x, 0, page.width - 1);
+        y = std::clamp(y, 0, page.height - 1);
+        return int(static_cast<unsigned char>(page.pixels[qsizetype(y) * page.width + x]));
+    };
     for (int row = 0; row < rows; ++row)
         for (int column = 0; column < columns; ++column) {
-            int sum = 0;
-            for (int y = 0; y < Block; ++y)
-                for (int x = 0; x < Block; ++x) {
-                    const qsizetype at =
-                        qsizetype(row * Block + y) * with.width + column * Block + x;
-                    sum += static_cast<unsigned char>(with.pixels[at]) -
-                           static_cast<unsigned char>(without.pixels[at]);
+            // Ghostscript places a picture a pixel apart with and without
+            // transparency: a block that matches the page with transparency
+            // a pixel away has not changed.
+            int moved = std::numeric_limits<int>::max();
+            for (int dy = -1; dy <= 1 && moved; ++dy)
+                for (int dx = -1; dx <= 1 && moved; ++dx) {
+                    int sum = 0;
+                    for (int y = row * Block; y < (row + 1) * Block; ++y)
+                        for (int x = column * Block; x < (column + 1) * Block; ++x)
+                            sum += grey(with, x + dx, y + dy) - grey(without, x, y);
+                    moved = std::min(moved, std::abs(sum));
                 }
-            const int moved = std::abs(sum);
             changed[std::size_t(row) * columns + column] =
                 moved > StrongTolerance * Block * Block ? 2 : moved > GreyTolerance * Block * Block;
         }
@@ -264,8 +274,8 @@ constexpr int PictureResolution = 300;
 } // namespace
 
 std::optional<QList<Overlay>> overlays(const QString& gsPath, const QString& pdf,
-                                       std::chrono::milliseconds limit, int maxPages,
-                                       qsizetype maxBytes)
+                                       const QString& printed, std::chrono::milliseconds limit,
+                                       int maxPages, qsizetype maxBytes)
 {
     const auto deadline = Clock::now() + limit;
     // A4 at the resolution is about 40 kB a page.
@@ -273,7 +283,7 @@ std::optional<QList<Overlay>> overlays(const QString& gsPath, const QString& pdf
     const auto with =
         output(gsPath, ghostscript::greyPagesArguments(pdf, Resolution, false), deadline, maxGrey);
     const auto without =
-        with ? output(gsPath, ghostscript::greyPagesArguments(pdf, Resolution, true), deadline,
+        with ? output(gsPath, ghostscript::greyPagesArguments(printed, Resolution, true), deadline,
                       maxGrey)
              : std::nullopt;
     if (!without)

@@ -36,7 +36,9 @@ struct GreyPage
 QList<GreyPage> readPgm(const QByteArray& stream);
 
 // Where two renderings of a page differ: the blocks of 2 x 2 pixels whose
-// mean grey differs by more than 16 levels, in groups of blocks at most two
+// mean grey differs by more than 16 levels from that of the same block in
+// with and of the blocks a pixel away from it (a picture drawn a pixel
+// apart has not changed), in groups of blocks at most two
 // apart, where at least one block of the group differs by more than 64;
 // each such block with the blocks around it, as rectangles (runs of blocks
 // along a row, joined with the same run of the rows above) in fractions of
@@ -54,14 +56,25 @@ struct Overlay
     QByteArray jpeg;
 };
 
-// The overlays that printing pdf without transparency needs, drawn by
-// Ghostscript at gsPath within limit: none when the pages look the same
-// without it. Nothing when it cannot tell (Ghostscript fails, the limit
-// passes, more than maxPages pages, more than maxBytes of pictures): the
-// spool is then printed with its transparency, as ps2write draws it.
+// Soft-masked pictures (a chart with see-through corners, a logo with
+// smooth edges) laid over white ahead of the print: pdf written to output
+// with each 8-bit grey or RGB picture blended with its soft mask against
+// white and the mask gone. Printed without transparency, such a picture
+// keeps its own resolution and looks as it did wherever white lay under
+// it; where something else did, overlays() finds the change. The number of
+// pictures blended; 0 when there are none (output not written), -1 when
+// the PDF cannot be read or output written.
+int flattenImages(const QString& pdf, const QString& output);
+
+// The overlays that printing a PDF without transparency needs: where
+// printed (pdf, or a rewrite of it such as flattenImages() writes) drawn
+// without transparency looks other than pdf with it, pictures of pdf drawn
+// by Ghostscript at gsPath within limit. None when they look the same. Nothing when it cannot tell
+// (Ghostscript fails, the limit passes, more than maxPages pages, more than maxBytes of pictures):
+// the spool is then printed with its transparency, as ps2write draws it.
 std::optional<QList<Overlay>> overlays(const QString& gsPath, const QString& pdf,
-                                       std::chrono::milliseconds limit, int maxPages = 300,
-                                       qsizetype maxBytes = 64 * 1024 * 1024);
+                                       const QString& printed, std::chrono::milliseconds limit,
+                                       int maxPages = 300, qsizetype maxBytes = 64 * 1024 * 1024);
 
 // The PostScript that lays the overlays over their pages: the pictures, and
 // an EndPage procedure that draws each one, clipped to its regions, when its

@@ -17,12 +17,14 @@ const QString Gs = QStringLiteral("/usr/bin/gs");
 
 // A one-page PDF: a word, then a 2 x 1 picture over the page's top half
 // whose left pixel is see-through; its colour under the soft mask is
-// hidden (0 black, 255 white). Without a mask the picture is opaque.
-QByteArray pagePdf(int hidden, bool mask)
+// hidden (0 black, 255 white). Without a mask the picture is opaque. Under
+// its see-through pixel the page is white, or black with blackUnder.
+QByteArray pagePdf(int hidden, bool mask, bool blackUnder = false)
 {
     const QByteArray pixels = QByteArray(3, char(hidden)) + QByteArray(3, char(0x80));
     const QByteArray alpha("\x00\xff", 2);
-    const QByteArray content = "BT /F1 24 Tf 20 20 Td (Kept) Tj ET q 200 0 0 50 0 50 cm /Im Do Q";
+    const QByteArray content = QByteArray(blackUnder ? "0 g 0 50 100 50 re f " : "") +
+                               "BT /F1 24 Tf 20 20 Td (Kept) Tj ET q 200 0 0 50 0 50 cm /Im Do Q";
     const QList<QByteArray> objects = {
         "<< /Type /Catalog /Pages 2 0 R >>",
         "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
@@ -81,9 +83,9 @@ private slots:
         QVERIFY(transparency::used(white));
         QVERIFY(transparency::used(black));
         QVERIFY(!transparency::used(opaque));
-        const auto none = transparency::overlays(Gs, white, std::chrono::seconds(60));
+        const auto none = transparency::overlays(Gs, white, white, std::chrono::seconds(60));
         QVERIFY(none && none->isEmpty());
-        const auto one = transparency::overlays(Gs, black, std::chrono::seconds(60));
+        const auto one = transparency::overlays(Gs, black, black, std::chrono::seconds(60));
         QVERIFY(one && one->size() == 1);
         QCOMPARE(one->first().page, 1);
         QVERIFY(one->first().jpeg.startsWith("\xff\xd8"));
@@ -102,10 +104,11 @@ private slots:
             QVERIFY(region.y() > 0.3);
         // It cannot tell: not a PDF, no Ghostscript, no time, no room.
         const QString junk = write("junk.pdf", "%PDF-1.4 nothing more");
-        QVERIFY(!transparency::overlays(Gs, junk, std::chrono::seconds(60)));
-        QVERIFY(!transparency::overlays(m_dir.filePath("no/gs"), black, std::chrono::seconds(60)));
-        QVERIFY(!transparency::overlays(Gs, black, std::chrono::milliseconds(0)));
-        QVERIFY(!transparency::overlays(Gs, black, std::chrono::seconds(60), 300, 100));
+        QVERIFY(!transparency::overlays(Gs, junk, junk, std::chrono::seconds(60)));
+        QVERIFY(!transparency::overlays(m_dir.filePath("no/gs"), black, black,
+                                        std::chrono::seconds(60)));
+        QVERIFY(!transparency::overlays(Gs, black, black, std::chrono::milliseconds(0)));
+        QVERIFY(!transparency::overlays(Gs, black, black, std::chrono::seconds(60), 300, 100));
     }
 
     void readsPgmStreams()
@@ -122,9 +125,10 @@ private slots:
         QVERIFY(!transparency::changedRegions(pages[0], transparency::GreyPage{}));
     }
 
-    // Through the queue and pdfwrite: both pages keep their word; the one
-    // whose look changes gets the picture over its see-through part, so it
-    // looks as with transparency.
+    // Through the queue and pdfwrite: every page keeps its word and looks
+    // as with transparency. The picture is laid over white ahead of the
+    // print; a page picture covers its see-through part only where white
+    // was not what lay under it.
     void theQueueKeepsTheTextAndTheLook()
     {
         const QString registry = test::RegistryText()
@@ -132,8 +136,8 @@ private slots:
                                      .printer("Quillmer")
                                      .writeTo(m_dir.filePath("registry.reg"));
         RegistryPrinters printers(registry);
-        for (const int hidden : {255, 0}) {
-            const QString spool = write("spool.pdf", pagePdf(hidden, true));
+        for (const bool blackUnder : {false, true}) {
+            const QString spool = write("spool.pdf", pagePdf(0, true, blackUnder));
             const QString ps = m_dir.filePath("PsFile.ps");
             const QString pdf = m_dir.filePath("PdfFile.pdf");
             printers.printToFile("Quillmer", spool, ps, std::chrono::seconds(60));
@@ -144,9 +148,10 @@ private slots:
                         .succeeded);
             QVERIFY(test::pdfText(pdf).contains("Kept"));
             QCOMPARE(test::popplerOutput("pdfimages", {"-list", pdf}).count("jpeg") > 0,
-                     hidden == 0);
-            // The see-through corner is white, as over the page.
-            QVERIFY(greyAt(pdf, 0.25, 0.25) >= 250);
+                     blackUnder);
+            // The see-through corner shows what lies under it.
+            const int corner = greyAt(pdf, 0.25, 0.25);
+            QVERIFY2(blackUnder ? corner <= 5 : corner >= 250, qPrintable(QString::number(corner)));
         }
     }
 };
