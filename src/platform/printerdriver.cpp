@@ -7,6 +7,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/mman.h>
 #include <unistd.h>
 
 namespace quillmer::platform {
@@ -100,6 +101,24 @@ private:
     bool m_passing = false;
 };
 
+// The driver's spool as Ghostscript opens it: its descriptor 3.
+constexpr char SpoolName[] = "/dev/fd/3";
+
+// Copies the file at fd from into to, from its start; false when it cannot.
+bool copyFile(int from, int to)
+{
+    char buffer[Chunk];
+    for (;;) {
+        const ssize_t n = ::read(from, buffer, sizeof buffer);
+        if (n == 0)
+            return true;
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0 || !writeAll(to, buffer, n))
+            return false;
+    }
+}
+
 struct FileDescriptor
 {
     int fd = -1;
@@ -142,9 +161,16 @@ std::unique_ptr<PrinterDriver> PrinterDriver::start(const QString& gsPath,
     // program.
     static const bool ignored = [] { return ::signal(SIGPIPE, SIG_IGN) != SIG_ERR; }();
     Q_UNUSED(ignored);
+    const int spool = ::memfd_create("quillmer-spool", MFD_CLOEXEC);
+    if (spool < 0) {
+        if (error)
+            *error = errno;
+        return nullptr;
+    }
     ProcessOptions options;
     options.pipeInput = true;
     options.pipeOutput = true;
+    options.inheritedFile = spool;
     // The older interpreter writes a notice that it is deprecated on every
     // run; it is not for the user.
     options.discardErrorOutput = reading.olderInterpreter;
@@ -152,19 +178,22 @@ std::unique_ptr<PrinterDriver> PrinterDriver::start(const QString& gsPath,
                                                            documentSetup, reading);
     // Ghostscript's own messages stay off the PostScript.
     arguments.insert(1, QStringLiteral("-sstdout=%stderr"));
+    arguments.insert(1, QStringLiteral("--permit-file-read=") + QLatin1String(SpoolName));
     auto process = Process::start(gsPath, arguments, options, error);
-    if (!process)
+    if (!process) {
+        ::close(spool);
         return nullptr;
+    }
     for (int fd : {process->input(), process->output()})
         ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
     return std::unique_ptr<PrinterDriver>(
-        new PrinterDriver(gsPath, std::move(process), readerSetup, reading));
+        new PrinterDriver(gsPath, std::move(process), spool, readerSetup, reading));
 }
 
-PrinterDriver::PrinterDriver(QString program, std::unique_ptr<Process> process,
+PrinterDriver::PrinterDriver(QString program, std::unique_ptr<Process> process, int spool,
                              QByteArray readerSetup, ghostscript::SpoolReading reading)
     : m_program(std::move(program)), m_reading(reading), m_process(std::move(process)),
-      m_readerSetup(std::move(readerSetup))
+      m_spool(spool), m_readerSetup(std::move(readerSetup))
 {
 }
 
@@ -174,6 +203,7 @@ PrinterDriver::~PrinterDriver()
         m_process->signal(SIGKILL);
         m_process->wait(-1);
     }
+    ::close(m_spool);
 }
 
 bool PrinterDriver::waiting()
@@ -195,13 +225,14 @@ PrinterDriver::Outcome PrinterDriver::print(const QString& spoolPdf, const QStri
     FileDescriptor spool{::open(QFile::encodeName(spoolPdf).constData(), O_RDONLY | O_CLOEXEC)};
     FileDescriptor output{::open(QFile::encodeName(outputFile).constData(),
                                  O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600)};
-    if (spool.fd < 0)
+    if (spool.fd < 0 || !copyFile(spool.fd, m_spool))
         outcome.failure = QStringLiteral("cannot read the spool");
     else if (output.fd < 0)
         outcome.failure = QStringLiteral("cannot write %1").arg(outputFile);
 
     Sink sink(output.fd, m_readerSetup, pageSetup);
-    QByteArray pending; // read from the spool, not yet taken by the driver
+    // What the driver is told on its standard input, and how much of it it has taken.
+    const QByteArray pending = "(" + QByteArray(SpoolName) + ") run\n";
     qsizetype taken = 0;
     char buffer[Chunk];
     // Feed and drain at once: the driver may write before it has read all.
@@ -221,23 +252,14 @@ PrinterDriver::Outcome PrinterDriver::print(const QString& spoolPdf, const QStri
             if (!fds[i].revents)
                 continue;
             if (fds[i].fd == m_process->input()) {
-                if (taken == pending.size()) {
-                    const ssize_t n = ::read(spool.fd, buffer, sizeof buffer);
-                    if (n < 0 && errno != EINTR) {
-                        outcome.failure = QStringLiteral("cannot read the spool");
-                    } else if (n == 0) {
-                        m_process->closeInput(); // the driver reads to the end
-                        continue;
-                    }
-                    pending = QByteArray(buffer, qMax<ssize_t>(n, 0));
-                    taken = 0;
-                }
                 const ssize_t n = ::write(m_process->input(), pending.constData() + taken,
                                           size_t(pending.size() - taken));
                 if (n > 0)
                     taken += n;
-                else if (n < 0 && errno != EAGAIN && errno != EINTR)
-                    m_process->closeInput(); // the driver has gone; its end tells why
+                // All said (the driver reads to the end), or the driver has
+                // gone and its end tells why.
+                if (taken == pending.size() || (n < 0 && errno != EAGAIN && errno != EINTR))
+                    m_process->closeInput();
             } else {
                 const ssize_t n = ::read(m_process->output(), buffer, sizeof buffer);
                 if (n == 0 || (n < 0 && errno != EAGAIN && errno != EINTR))

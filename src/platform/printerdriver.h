@@ -11,10 +11,13 @@
 
 namespace quillmer::platform {
 
-// The printer queue's driver: Ghostscript's ps2write reading a PDF spool on
-// its standard input and writing PostScript on its standard output. Started
-// before its print, it waits for the spool, so that a print does not wait
-// for Ghostscript to start. One driver prints once.
+// The printer queue's driver: Ghostscript's ps2write reading a PDF spool and
+// writing PostScript on its standard output. Started before its print, it
+// waits for the spool, so that a print does not wait for Ghostscript to
+// start: it holds an empty file in memory (its descriptor 3, the only file
+// it may read), and its standard input tells it to print that file once
+// the spool has been copied in. (Ghostscript reads a PDF from a pipe by
+// copying it first, at some 5 MB a second.) One driver prints once.
 //
 // On its way to the file, the PostScript gets two pieces of set-up of the
 // queue's own: documentSetup in the file's set-up section (ps2write's
@@ -60,12 +63,13 @@ public:
     static qsizetype readerSetupPosition(const QByteArray& text);
 
 private:
-    PrinterDriver(QString program, std::unique_ptr<Process> process, QByteArray readerSetup,
-                  ghostscript::SpoolReading reading);
+    PrinterDriver(QString program, std::unique_ptr<Process> process, int spool,
+                  QByteArray readerSetup, ghostscript::SpoolReading reading);
 
     QString m_program;
     ghostscript::SpoolReading m_reading;
     std::unique_ptr<Process> m_process;
+    int m_spool; // the file in memory the driver prints
     QByteArray m_readerSetup;
 };
 

@@ -178,6 +178,7 @@ struct ChildPipes
 {
     int input = -1;
     int output = -1;
+    int inherited = -1; // above 3, to become the child's 3
 };
 
 // fork and exec, for what posix_spawn cannot do: a parent-death signal. The
@@ -212,6 +213,8 @@ pid_t forkAndExec(char* const* argv, char* const* envp, const ProcessOptions& op
             ::dup2(out, 1);
         if (null >= 0 && options.discardErrorOutput)
             ::dup2(null, 2);
+        if (pipes.inherited >= 0)
+            ::dup2(pipes.inherited, 3);
         sigset_t none;
         sigemptyset(&none);
         ::sigprocmask(SIG_SETMASK, &none, nullptr);
@@ -222,7 +225,8 @@ pid_t forkAndExec(char* const* argv, char* const* envp, const ProcessOptions& op
             e = errno;
         if (e == 0) {
 #ifdef SYS_close_range
-            ::syscall(SYS_close_range, 3u, ~0u, 4u /* CLOSE_RANGE_CLOEXEC */);
+            ::syscall(SYS_close_range, pipes.inherited >= 0 ? 4u : 3u, ~0u,
+                      4u /* CLOSE_RANGE_CLOEXEC */);
 #endif
             ::execve(argv[0], argv, envp);
             e = errno;
@@ -264,7 +268,9 @@ pid_t spawn(char* const* argv, char* const* envp, const ProcessOptions& options,
         posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
     if (folder)
         posix_spawn_file_actions_addchdir_np(&actions, folder);
-    posix_spawn_file_actions_addclosefrom_np(&actions, 3);
+    if (pipes.inherited >= 0)
+        posix_spawn_file_actions_adddup2(&actions, pipes.inherited, 3);
+    posix_spawn_file_actions_addclosefrom_np(&actions, pipes.inherited >= 0 ? 4 : 3);
 
     posix_spawnattr_t attr;
     posix_spawnattr_init(&attr);
@@ -331,11 +337,20 @@ std::unique_ptr<Process> Process::start(const QString& executable, const QString
         closeAll();
         return nullptr;
     }
-    const ChildPipes child{inputPipe[0], outputPipe[1]};
+    // Kept above 3, so that making it the child's 3 clears its close-on-exec.
+    int inherited = -1;
+    if (options.inheritedFile >= 0 &&
+        (inherited = ::fcntl(options.inheritedFile, F_DUPFD_CLOEXEC, 4)) < 0) {
+        if (errorCode)
+            *errorCode = errno;
+        closeAll();
+        return nullptr;
+    }
+    const ChildPipes child{inputPipe[0], outputPipe[1], inherited};
     const pid_t pid = options.parentDeathSignal
                           ? forkAndExec(argv.data(), envp.data(), options, chdirTo, child)
                           : spawn(argv.data(), envp.data(), options, chdirTo, child);
-    for (int& childEnd : {std::ref(inputPipe[0]), std::ref(outputPipe[1])})
+    for (int& childEnd : {std::ref(inputPipe[0]), std::ref(outputPipe[1]), std::ref(inherited)})
         if (childEnd >= 0) {
             ::close(childEnd);
             childEnd = -1;

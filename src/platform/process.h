@@ -53,11 +53,15 @@ struct ProcessOptions
     // (Process::input(), Process::output()) instead of /dev/null.
     bool pipeInput = false;
     bool pipeOutput = false;
+    // A file of this process's that the program gets as its descriptor 3
+    // (it may open it as /dev/fd/3); -1 for none.
+    int inheritedFile = -1;
 };
 
 // A started program. The program gets no shell, standard input and output on
 // /dev/null (or on pipes), standard error shared with this process (unless
-// discarded), and no other open file of this process. A Process that is destroyed while its program
+// discarded), and no other open file of this process (but the one it
+// inherits). A Process that is destroyed while its program
 // still runs leaves it running and reaps it when it ends, so that it never stays a zombie.
 class Process
 {

@@ -183,11 +183,11 @@ int markInvisible(const QString& pdf, const QString& output)
             // QPDFWriter keeps the name's pointer until it writes.
             const QByteArray name = QFile::encodeName(output);
             QPDFWriter writer(document, name.constData());
-            // A spool for the printer driver, which reads it from a pipe and
-            // copies it first, at some 5 MB a second: the other streams as they
-            // are, the new contents compressed (zlib's default level: the
-            // driver's copy gains more than the compression costs).
+            // A spool the printer driver reads once, from memory: the other
+            // streams as they are, the new contents uncompressed (compressing
+            // them cost more than it saved).
             writer.setDecodeLevel(qpdf_dl_none);
+            writer.setCompressStreams(false);
             writer.write();
         }
         return total;

@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+#include <csignal>
 
 using namespace quillmer::platform;
 
@@ -99,6 +100,25 @@ private slots:
         QCOMPARE(error, ENOENT);
         QVERIFY(!Process::start(dir.filePath("exit"), {"0"}, dir.filePath("no folder"), &error));
         QVERIFY(error != 0);
+    }
+
+    // The file a program inherits is its descriptor 3, with either way of
+    // starting it.
+    void inheritsOneFile()
+    {
+        QTemporaryDir dir;
+        writeScript(dir.filePath("read"), "cat /dev/fd/3 > got\n");
+        QFile file(dir.filePath("given"));
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        file.write("spool");
+        file.flush();
+        for (const int deathSignal : {0, SIGTERM}) {
+            ProcessOptions options{dir.path(), false, deathSignal, {}};
+            options.inheritedFile = file.handle();
+            auto p = Process::start(dir.filePath("read"), {}, options);
+            QVERIFY(p && p->wait(-1) && p->exitCode() == 0);
+            QCOMPARE(quillmer::test::readFile(dir.filePath("got")), QByteArray("spool"));
+        }
     }
 };
 
