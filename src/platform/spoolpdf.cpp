@@ -7,12 +7,14 @@
 #include <optional>
 #include <qpdf/Buffer.hh>
 #include <qpdf/Pl_Buffer.hh>
+#include <qpdf/Pl_Flate.hh>
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFObjectHandle.hh>
 #include <qpdf/QPDFPageDocumentHelper.hh>
 #include <qpdf/QPDFPageObjectHelper.hh>
 #include <qpdf/QPDFWriter.hh>
 #include <utility>
+#include <vector>
 
 // The spool as qpdf reads and writes it: the parts of the character maps,
 // the clipped text and the transparency that work on whole files. What they do with the
@@ -230,15 +232,16 @@ std::optional<bool> inverted(QPDFObjectHandle decode)
 // megabytes.
 constexpr qint64 MaxPixels = 40'000'000;
 
-// The picture's samples blended with its soft mask against white, or
-// nothing when it is not a plain 8-bit grey or RGB picture with a plain
-// mask of its own size.
-std::optional<std::string> blendedOverWhite(QPDFObjectHandle image)
+// The picture's samples blended with its soft mask against white and
+// compressed (as the file holds it until it is written), or nothing when it
+// is not a plain 8-bit grey or RGB picture with a plain mask of its own
+// size.
+std::shared_ptr<Buffer> blendedOverWhite(QPDFObjectHandle image)
 {
     QPDFObjectHandle dict = image.getDict();
     QPDFObjectHandle mask = dict.getKey("/SMask");
     if (!mask.isStream())
-        return std::nullopt;
+        return nullptr;
     QPDFObjectHandle maskDict = mask.getDict();
     const int components = isName(dict.getKey("/ColorSpace"), "/DeviceRGB")    ? 3
                            : isName(dict.getKey("/ColorSpace"), "/DeviceGray") ? 1
@@ -255,25 +258,34 @@ std::optional<std::string> blendedOverWhite(QPDFObjectHandle image)
         maskDict.getKey("/Width").unparse() != width.unparse() ||
         maskDict.getKey("/Height").unparse() != height.unparse() ||
         !isName(maskDict.getKey("/ColorSpace"), "/DeviceGray"))
-        return std::nullopt;
+        return nullptr;
     const qint64 pixels = width.getIntValue() * height.getIntValue();
     if (width.getIntValue() <= 0 || height.getIntValue() <= 0 || pixels > MaxPixels)
-        return std::nullopt;
+        return nullptr;
     const auto samples = image.getStreamData(qpdf_dl_all);
     const auto alpha = mask.getStreamData(qpdf_dl_all);
     if (qint64(samples->getSize()) < pixels * components || qint64(alpha->getSize()) < pixels)
-        return std::nullopt;
-    std::string blended(size_t(pixels * components), '\0');
+        return nullptr;
+    Pl_Buffer compressed("flattened picture");
+    Pl_Flate flate("flattened picture", &compressed, Pl_Flate::a_deflate);
     const unsigned char* s = samples->getBuffer();
     const unsigned char* a = alpha->getBuffer();
-    for (qint64 i = 0; i < pixels; ++i) {
-        const int opacity = *maskInverted ? 255 - a[i] : a[i];
-        for (int c = 0; c < components; ++c) {
-            const qint64 at = i * components + c;
-            blended[size_t(at)] = char((s[at] * opacity + 255 * (255 - opacity) + 127) / 255);
+    const qint64 columns = width.getIntValue();
+    std::vector<unsigned char> row(size_t(columns * components));
+    for (qint64 y = 0; y < height.getIntValue(); ++y) {
+        for (qint64 x = 0; x < columns; ++x) {
+            const qint64 pixel = y * columns + x;
+            const int opacity = *maskInverted ? 255 - a[pixel] : a[pixel];
+            for (int c = 0; c < components; ++c) {
+                const int sample = s[pixel * components + c];
+                row[size_t(x * components + c)] = static_cast<unsigned char>(
+                    (sample * opacity + 255 * (255 - opacity) + 127) / 255);
+            }
         }
+        flate.write(row.data(), row.size());
     }
-    return blended;
+    flate.finish();
+    return compressed.getBufferSharedPointer();
 }
 
 } // namespace
@@ -288,7 +300,7 @@ int flattenImages(const QString& pdf, const QString& output)
         for (QPDFObjectHandle& image : document.getAllObjects()) {
             if (!image.isStream() || !isName(image.getDict().getKey("/Subtype"), "/Image"))
                 continue;
-            std::optional<std::string> blended;
+            std::shared_ptr<Buffer> blended;
             try {
                 blended = blendedOverWhite(image);
             } catch (...) {
@@ -296,7 +308,7 @@ int flattenImages(const QString& pdf, const QString& output)
             }
             if (!blended)
                 continue;
-            image.replaceStreamData(*blended, QPDFObjectHandle::newNull(),
+            image.replaceStreamData(blended, QPDFObjectHandle::newName("/FlateDecode"),
                                     QPDFObjectHandle::newNull());
             image.getDict().removeKey("/SMask");
             ++total;
