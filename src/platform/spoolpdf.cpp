@@ -3,6 +3,7 @@
 #include "platform/transparency.h"
 
 #include <QFile>
+#include <functional>
 #include <map>
 #include <optional>
 #include <qpdf/Buffer.hh>
@@ -22,6 +23,43 @@
 
 namespace quillmer::platform {
 
+namespace {
+
+void read(QPDF& document, const QString& pdf)
+{
+    document.setSuppressWarnings(true);
+    document.processFile(QFile::encodeName(pdf).constData());
+}
+
+// pdf read, changed by change (which says how many changes it made) and
+// written into output when it made any: a spool the printer driver reads
+// once, from memory, so streams are written as they are, new ones
+// uncompressed (compressing a rewritten page's contents cost more than it
+// saved). The number of changes; -1 when pdf cannot be read or output
+// written.
+int rewrite(const QString& pdf, const QString& output, const std::function<int(QPDF&)>& change)
+{
+    try {
+        QPDF document;
+        read(document, pdf);
+        const int changes = change(document);
+        if (changes) {
+            // QPDFWriter keeps the name's pointer until it writes.
+            const QByteArray name = QFile::encodeName(output);
+            QPDFWriter writer(document, name.constData());
+            writer.setDecodeLevel(qpdf_dl_none);
+            writer.setCompressStreams(false);
+            writer.write();
+        }
+        return changes;
+    } catch (...) {
+        QFile::remove(output);
+        return -1;
+    }
+}
+
+} // namespace
+
 namespace charactermaps {
 
 MultiUnitValues multiUnitValues(const QString& pdf)
@@ -29,8 +67,7 @@ MultiUnitValues multiUnitValues(const QString& pdf)
     MultiUnitValues values;
     try {
         QPDF document;
-        document.setSuppressWarnings(true);
-        document.processFile(QFile::encodeName(pdf).constData());
+        read(document, pdf);
         for (QPDFObjectHandle& font : document.getAllObjects()) {
             if (!font.isDictionary())
                 continue;
@@ -156,10 +193,7 @@ QHash<QByteArray, FontMetrics> fontsOf(QPDFPageObjectHelper& page, MeasuredFonts
 
 int markInvisible(const QString& pdf, const QString& output)
 {
-    try {
-        QPDF document;
-        document.setSuppressWarnings(true);
-        document.processFile(QFile::encodeName(pdf).constData());
+    return rewrite(pdf, output, [](QPDF& document) {
         int total = 0;
         MeasuredFonts measured;
         for (QPDFPageObjectHelper& page : QPDFPageDocumentHelper(document).getAllPages()) {
@@ -181,22 +215,8 @@ int markInvisible(const QString& pdf, const QString& output)
                 "/Contents", QPDFObjectHandle::newStream(&document, rewritten.toStdString()));
             total += marked;
         }
-        if (total) {
-            // QPDFWriter keeps the name's pointer until it writes.
-            const QByteArray name = QFile::encodeName(output);
-            QPDFWriter writer(document, name.constData());
-            // A spool the printer driver reads once, from memory: the other
-            // streams as they are, the new contents uncompressed (compressing
-            // them cost more than it saved).
-            writer.setDecodeLevel(qpdf_dl_none);
-            writer.setCompressStreams(false);
-            writer.write();
-        }
         return total;
-    } catch (...) {
-        QFile::remove(output);
-        return -1;
-    }
+    });
 }
 
 } // namespace clippedtext
@@ -292,10 +312,7 @@ std::shared_ptr<Buffer> blendedOverWhite(QPDFObjectHandle image)
 
 int flattenImages(const QString& pdf, const QString& output)
 {
-    try {
-        QPDF document;
-        document.setSuppressWarnings(true);
-        document.processFile(QFile::encodeName(pdf).constData());
+    return rewrite(pdf, output, [](QPDF& document) {
         int total = 0;
         for (QPDFObjectHandle& image : document.getAllObjects()) {
             if (!image.isStream() || !isName(image.getDict().getKey("/Subtype"), "/Image"))
@@ -313,17 +330,8 @@ int flattenImages(const QString& pdf, const QString& output)
             image.getDict().removeKey("/SMask");
             ++total;
         }
-        if (total) {
-            const QByteArray name = QFile::encodeName(output);
-            QPDFWriter writer(document, name.constData());
-            writer.setDecodeLevel(qpdf_dl_none);
-            writer.write();
-        }
         return total;
-    } catch (...) {
-        QFile::remove(output);
-        return -1;
-    }
+    });
 }
 
 } // namespace transparency
