@@ -53,6 +53,9 @@ std::unique_ptr<SpreadsheetHost> ReusedOfficeHosts::create()
         m_served = 0;
     }
     ++m_served;
+    // The job's printer driver starts while the office opens the workbook.
+    if (m_office->printers)
+        m_office->printers->prepare();
     return std::make_unique<LibreOfficeHost>(
         m_office, [this, office = m_office.get()] { return keep(office); });
 }
