@@ -291,10 +291,6 @@ void RegistryPrinters::printToFile(const QString& deviceName, const QString& spo
     // complete or absent.
     const QString partial = outputFile + QStringLiteral(".part");
     QFile::remove(partial);
-    // A spool with transparency is printed without it, and pictures of its
-    // pages go over the places where that changes the look
-    // (platform/transparency.h); when that cannot be worked out, ps2write
-    // draws its pages with transparency as pictures.
     const auto started = std::chrono::steady_clock::now();
     // Text the spool clips away entirely is drawn invisible, so that it
     // stays in the PDF as it is in the office's own export
@@ -302,8 +298,14 @@ void RegistryPrinters::printToFile(const QString& deviceName, const QString& spo
     const QString spool = clippedtext::markInvisible(spoolPdf, removeSpools.marked) > 0
                               ? removeSpools.marked
                               : spoolPdf;
+    // A spool with transparency is printed without it, and pictures of its
+    // pages go over the places where that changes the look
+    // (platform/transparency.h); when that cannot be worked out, ps2write
+    // draws its pages with transparency as pictures. The rewrite above
+    // changes page contents only, so the office's own spool, smaller, with
+    // its contents compressed, tells.
     std::optional<QList<transparency::Overlay>> overlays;
-    const bool transparent = transparency::used(spool);
+    const bool transparent = transparency::used(spoolPdf);
     // Soft-masked pictures are laid over white first: printed so, they keep
     // their own resolution wherever white was what lay under them.
     const QString flattened =

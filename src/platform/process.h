@@ -61,8 +61,9 @@ struct ProcessOptions
 // A started program. The program gets no shell, standard input and output on
 // /dev/null (or on pipes), standard error shared with this process (unless
 // discarded), and no other open file of this process (but the one it
-// inherits). A Process that is destroyed while its program
-// still runs leaves it running and reaps it when it ends, so that it never stays a zombie.
+// inherits). A Process that is destroyed while its program still runs
+// leaves it running and reaps it when it ends, so that it never stays a
+// zombie.
 class Process
 {
 public:

@@ -18,12 +18,24 @@
 #include <vector>
 
 // The spool as qpdf reads and writes it: the parts of the character maps,
-// the clipped text and the transparency that work on whole files. What they do with the
-// bytes (the CMaps, the content streams) is in their own files.
+// the clipped text and the transparency that work on whole files. What they
+// do with the bytes (the CMaps, the content streams) is in their own files.
 
 namespace quillmer::platform {
 
 namespace {
+
+bool isName(QPDFObjectHandle object, const char* name)
+{
+    return object.isName() && object.getName() == name;
+}
+
+// A stream's data as bytes, without a copy: valid while data lives.
+QByteArray bytesOf(const std::shared_ptr<Buffer>& data)
+{
+    return QByteArray::fromRawData(reinterpret_cast<const char*>(data->getBuffer()),
+                                   qsizetype(data->getSize()));
+}
 
 void read(QPDF& document, const QString& pdf)
 {
@@ -75,14 +87,12 @@ MultiUnitValues multiUnitValues(const QString& pdf)
             if (!map.isStream())
                 continue;
             const auto data = map.getStreamData(qpdf_dl_generalized);
-            const MultiUnitEntries entries = multiUnitEntries(QByteArray::fromRawData(
-                reinterpret_cast<const char*>(data->getBuffer()), qsizetype(data->getSize())));
+            const MultiUnitEntries entries = multiUnitEntries(bytesOf(data));
             if (entries.isEmpty())
                 continue;
             QPDFObjectHandle name = font.getKey("/BaseFont");
-            QPDFObjectHandle subtype = font.getKey("/Subtype");
             if (!name.isName() || !font.getKey("/FontDescriptor").isDictionary() ||
-                (subtype.isName() && subtype.getName() == "/Type0")) {
+                isName(font.getKey("/Subtype"), "/Type0")) {
                 values.ambiguous = true;
                 continue;
             }
@@ -119,7 +129,7 @@ double numberOf(QPDFObjectHandle object)
 std::optional<FontMetrics> measure(QPDFObjectHandle font)
 {
     QPDFObjectHandle subtype = font.getKey("/Subtype");
-    if (!subtype.isName() || (subtype.getName() != "/TrueType" && subtype.getName() != "/Type1"))
+    if (!isName(subtype, "/TrueType") && !isName(subtype, "/Type1"))
         return std::nullopt;
     QPDFObjectHandle widths = font.getKey("/Widths");
     QPDFObjectHandle descriptor = font.getKey("/FontDescriptor");
@@ -144,10 +154,7 @@ std::optional<FontMetrics> measure(QPDFObjectHandle font)
     bool fromProgram = false;
     if (program.isStream()) {
         const auto data = program.getStreamData(qpdf_dl_generalized);
-        fromProgram =
-            trueTypeBox(QByteArray::fromRawData(reinterpret_cast<const char*>(data->getBuffer()),
-                                                qsizetype(data->getSize())),
-                        &metrics);
+        fromProgram = trueTypeBox(bytesOf(data), &metrics);
     }
     if (!fromProgram) {
         metrics.llx = numberOf(box.getArrayItem(0));
@@ -203,8 +210,7 @@ int markInvisible(const QString& pdf, const QString& output)
             Pl_Buffer buffer("page contents");
             page.pipeContents(&buffer);
             const auto data = buffer.getBufferSharedPointer();
-            const QByteArray content(reinterpret_cast<const char*>(data->getBuffer()),
-                                     qsizetype(data->getSize()));
+            const QByteArray content = bytesOf(data);
             const QPDFObjectHandle::Rectangle media = page.getMediaBox().getArrayAsRectangle();
             int marked = 0;
             const QByteArray rewritten = markInvisible(
@@ -224,11 +230,6 @@ int markInvisible(const QString& pdf, const QString& output)
 namespace transparency {
 
 namespace {
-
-bool isName(QPDFObjectHandle object, const char* name)
-{
-    return object.isName() && object.getName() == name;
-}
 
 // A soft mask's /Decode: false for none or [0 1], true for [1 0], nullopt
 // for anything else.
@@ -279,9 +280,10 @@ std::shared_ptr<Buffer> blendedOverWhite(QPDFObjectHandle image)
         maskDict.getKey("/Height").unparse() != height.unparse() ||
         !isName(maskDict.getKey("/ColorSpace"), "/DeviceGray"))
         return nullptr;
-    const qint64 pixels = width.getIntValue() * height.getIntValue();
-    if (width.getIntValue() <= 0 || height.getIntValue() <= 0 || pixels > MaxPixels)
+    const qint64 columns = width.getIntValue(), rows = height.getIntValue();
+    if (columns <= 0 || rows <= 0 || columns > MaxPixels / rows)
         return nullptr;
+    const qint64 pixels = columns * rows;
     const auto samples = image.getStreamData(qpdf_dl_all);
     const auto alpha = mask.getStreamData(qpdf_dl_all);
     if (qint64(samples->getSize()) < pixels * components || qint64(alpha->getSize()) < pixels)
@@ -290,9 +292,8 @@ std::shared_ptr<Buffer> blendedOverWhite(QPDFObjectHandle image)
     Pl_Flate flate("flattened picture", &compressed, Pl_Flate::a_deflate);
     const unsigned char* s = samples->getBuffer();
     const unsigned char* a = alpha->getBuffer();
-    const qint64 columns = width.getIntValue();
     std::vector<unsigned char> row(size_t(columns * components));
-    for (qint64 y = 0; y < height.getIntValue(); ++y) {
+    for (qint64 y = 0; y < rows; ++y) {
         for (qint64 x = 0; x < columns; ++x) {
             const qint64 pixel = y * columns + x;
             const int opacity = *maskInverted ? 255 - a[pixel] : a[pixel];

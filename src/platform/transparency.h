@@ -38,13 +38,12 @@ QList<GreyPage> readPgm(const QByteArray& stream);
 // Where two renderings of a page differ: the blocks of 2 x 2 pixels whose
 // mean grey differs by more than 16 levels from that of the same block in
 // with and of the blocks a pixel away from it (a picture drawn a pixel
-// apart has not changed), in groups of blocks at most two
-// apart, where at least one block of the group differs by more than 64;
-// each such block with the blocks around it, as rectangles (runs of blocks
-// along a row, joined with the same run of the rows above) in fractions of
-// the page (x and y from the bottom left, as PostScript counts). Only those
-// places get a picture; the rest of the page stays drawn as vectors. Empty
-// when they look alike, nothing when their sizes differ.
+// apart has not changed), in groups of blocks at most two apart, where at
+// least one block of the group differs by more than 64; each such block with the blocks around it,
+// as rectangles (runs of blocks along a row, joined with the same run of the rows above) in
+// fractions of the page (x and y from the bottom left, as PostScript counts). Only those places get
+// a picture; the rest of the page stays drawn as vectors. Empty when they look alike, nothing when
+// their sizes differ.
 std::optional<QList<QRectF>> changedRegions(const GreyPage& with, const GreyPage& without);
 
 // A page whose look changes without transparency: where, and the page as
@@ -69,9 +68,10 @@ int flattenImages(const QString& pdf, const QString& output);
 // The overlays that printing a PDF without transparency needs: where
 // printed (pdf, or a rewrite of it such as flattenImages() writes) drawn
 // without transparency looks other than pdf with it, pictures of pdf drawn
-// by Ghostscript at gsPath within limit. None when they look the same. Nothing when it cannot tell
-// (Ghostscript fails, the limit passes, more than maxPages pages, more than maxBytes of pictures):
-// the spool is then printed with its transparency, as ps2write draws it.
+// by Ghostscript at gsPath within limit. None when they look the same.
+// Nothing when it cannot tell (Ghostscript fails, the limit passes, more
+// than maxPages pages, more than maxBytes of pictures): the spool is then
+// printed with its transparency, as ps2write draws it.
 std::optional<QList<Overlay>> overlays(const QString& gsPath, const QString& pdf,
                                        const QString& printed, std::chrono::milliseconds limit,
                                        int maxPages = 300, qsizetype maxBytes = 64 * 1024 * 1024);
