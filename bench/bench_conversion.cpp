@@ -8,7 +8,7 @@
 #include "engine/commandrunner.h"
 #include "engine/printstep.h"
 #include "median.h"
-#include "platform/libreofficehost.h"
+#include "office/libreofficehost.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -19,6 +19,8 @@
 #include <cstdio>
 
 using namespace quillmer;
+using namespace quillmer::office;
+using namespace quillmer::printqueue;
 using namespace quillmer::platform;
 
 namespace {

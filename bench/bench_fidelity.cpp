@@ -20,7 +20,7 @@
 #include "engine/printstep.h"
 #include "errors/apperror.h"
 #include "median.h"
-#include "platform/libreofficehost.h"
+#include "office/libreofficehost.h"
 #include "platform/registrynames.h"
 
 #include <QCoreApplication>
@@ -34,6 +34,8 @@
 #include <cstdio>
 
 using namespace quillmer;
+using namespace quillmer::office;
+using namespace quillmer::printqueue;
 using namespace quillmer::platform;
 
 namespace {

@@ -14,7 +14,7 @@
 //       program's own peak memory during the batch (the office excluded)
 //
 // Prints Markdown table rows, milliseconds and megabytes.
-#include "platform/officeprofile.h"
+#include "office/officeprofile.h"
 #include "platform/process.h"
 #include "platform/registrynames.h"
 #include "ui/frmmain.h"
@@ -227,7 +227,7 @@ int main(int argc, char** argv)
     convertTo(office, profile, {args.first()});  // the profile's first start
     pressConvert(programFolder, {args.first()}); // leaves the program's kept profile
     const QString marked = profiles.filePath(QStringLiteral("marked"));
-    if (!platform::OfficeProfileTemplate().seed(marked)) {
+    if (!office::OfficeProfileTemplate().seed(marked)) {
         std::fprintf(stderr, "no kept office profile to copy\n");
         return 1;
     }

@@ -2,8 +2,8 @@
 // queue reads them from a spool: any bytes are read to their end, and a
 // content stream in which no text is drawn invisible comes back byte for
 // byte.
-#include "platform/charactermaps.h"
-#include "platform/clippedtext.h"
+#include "printqueue/charactermaps.h"
+#include "printqueue/clippedtext.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -16,23 +16,20 @@ AppError calledOffError()
 }
 
 // A host whose office the watch knows until it is ended.
-class WatchedHost final : public platform::SpreadsheetHost
+class WatchedHost final : public office::SpreadsheetHost
 {
 public:
-    WatchedHost(std::unique_ptr<platform::SpreadsheetHost> host, pid_t office, OfficeWatch& watch)
+    WatchedHost(std::unique_ptr<office::SpreadsheetHost> host, pid_t office, OfficeWatch& watch)
         : m_host(std::move(host)), m_office(office), m_watch(watch)
     {
     }
     ~WatchedHost() override { m_watch.forget(m_office); }
 
-    std::shared_ptr<platform::Workbook> WorkbooksOpen(const QString& path) override
+    std::shared_ptr<office::Workbook> WorkbooksOpen(const QString& path) override
     {
         return m_host->WorkbooksOpen(path);
     }
-    std::shared_ptr<platform::Workbook> ActiveWorkbook() override
-    {
-        return m_host->ActiveWorkbook();
-    }
+    std::shared_ptr<office::Workbook> ActiveWorkbook() override { return m_host->ActiveWorkbook(); }
     QString ActivePrinter() const override { return m_host->ActivePrinter(); }
     void setActivePrinter(const QString& deviceName) override
     {
@@ -45,14 +42,14 @@ public:
     }
 
 private:
-    std::unique_ptr<platform::SpreadsheetHost> m_host;
+    std::unique_ptr<office::SpreadsheetHost> m_host;
     pid_t m_office;
     OfficeWatch& m_watch;
 };
 
 } // namespace
 
-void OfficeWatch::watch(platform::LibreOfficeHost& host)
+void OfficeWatch::watch(office::LibreOfficeHost& host)
 {
     std::lock_guard lock(m_mutex);
     const pid_t office = host.processId();
@@ -95,10 +92,10 @@ void OfficeWatch::reset()
 namespace {
 
 // The host, its office noted by the watch until it is ended.
-std::unique_ptr<platform::SpreadsheetHost> watched(std::unique_ptr<platform::SpreadsheetHost> host,
-                                                   OfficeWatch& watch)
+std::unique_ptr<office::SpreadsheetHost> watched(std::unique_ptr<office::SpreadsheetHost> host,
+                                                 OfficeWatch& watch)
 {
-    auto* office = dynamic_cast<platform::LibreOfficeHost*>(host.get());
+    auto* office = dynamic_cast<office::LibreOfficeHost*>(host.get());
     if (!office)
         return host;
     watch.watch(*office);
@@ -114,7 +111,7 @@ FreshOffices::FreshOffices(const QString& registryPath, std::chrono::millisecond
     m_hosts.prepare();
 }
 
-std::unique_ptr<platform::SpreadsheetHost> FreshOffices::create()
+std::unique_ptr<office::SpreadsheetHost> FreshOffices::create()
 {
     if (m_watch.calledOff())
         throw calledOffError();
@@ -132,7 +129,7 @@ ReusedOffices::ReusedOffices(const QString& registryPath, std::chrono::milliseco
 {
 }
 
-std::unique_ptr<platform::SpreadsheetHost> ReusedOffices::create()
+std::unique_ptr<office::SpreadsheetHost> ReusedOffices::create()
 {
     if (m_watch.calledOff())
         throw calledOffError();

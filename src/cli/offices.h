@@ -1,9 +1,9 @@
 #pragma once
 
-#include "platform/libreofficehost.h"
-#include "platform/reusedoffice.h"
-#include "platform/spareoffice.h"
-#include "platform/spreadsheethost.h"
+#include "office/libreofficehost.h"
+#include "office/reusedoffice.h"
+#include "office/spareoffice.h"
+#include "office/spreadsheethost.h"
 
 #include <QList>
 #include <functional>
@@ -17,11 +17,11 @@ namespace quillmer::cli {
 // worker's own thread (at its step 3, and again after error 429); an office
 // lives no longer than the thread that started it, so a supply that keeps
 // an office from one job to the next must start it there too.
-class WorkerOffices : public platform::SpreadsheetHostFactory
+class WorkerOffices : public office::SpreadsheetHostFactory
 {
 public:
     // After killOffices(), refuses with AppError 429 until the job ends.
-    std::unique_ptr<platform::SpreadsheetHost> create() override = 0;
+    std::unique_ptr<office::SpreadsheetHost> create() override = 0;
     // The job under way has ended, on the worker's thread: converted, or not
     // (it failed, timed out, was interrupted or its office crashed). A supply
     // that reuses its office replaces it after any job that did not convert.
@@ -44,7 +44,7 @@ class OfficeWatch
 public:
     // Notes the office of host, or kills it at once when the job was called
     // off (then throws AppError 429).
-    void watch(platform::LibreOfficeHost& host);
+    void watch(office::LibreOfficeHost& host);
     void forget(pid_t office);
     void killAll() noexcept;
     bool calledOff() const;
@@ -64,13 +64,13 @@ class FreshOffices final : public WorkerOffices
 public:
     FreshOffices(const QString& registryPath, std::chrono::milliseconds timeLimit);
 
-    std::unique_ptr<platform::SpreadsheetHost> create() override;
+    std::unique_ptr<office::SpreadsheetHost> create() override;
     void jobEnded(bool converted) override;
     void killOffices() noexcept override { m_watch.killAll(); }
     void close() override { m_hosts.end(); }
 
 private:
-    platform::SpareOfficeHosts m_hosts;
+    office::SpareOfficeHosts m_hosts;
     OfficeWatch m_watch;
 };
 
@@ -86,7 +86,7 @@ public:
     ReusedOffices(const QString& registryPath, std::chrono::milliseconds timeLimit,
                   int jobsPerOffice = DefaultJobsPerOffice);
 
-    std::unique_ptr<platform::SpreadsheetHost> create() override;
+    std::unique_ptr<office::SpreadsheetHost> create() override;
     void jobEnded(bool converted) override;
     void killOffices() noexcept override { m_watch.killAll(); }
     void close() override { m_hosts.retire(); }
@@ -94,7 +94,7 @@ public:
     pid_t processId() const { return m_hosts.processId(); }
 
 private:
-    platform::ReusedOfficeHosts m_hosts;
+    office::ReusedOfficeHosts m_hosts;
     OfficeWatch m_watch;
 };
 

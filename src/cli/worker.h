@@ -7,7 +7,7 @@
 #include "engine/scratchfolder.h"
 #include "errors/errorhandler.h"
 #include "frontend/conversionsession.h"
-#include "platform/printers.h"
+#include "printqueue/printers.h"
 #include "settings/probes.h"
 #include "settings/registry.h"
 
@@ -86,7 +86,7 @@ private:
     std::unique_ptr<Exit> m_exit;
     std::unique_ptr<DocumentShell> m_shell;
     std::unique_ptr<WorkerOffices> m_offices;
-    platform::RegistryPrinters m_printers;
+    printqueue::RegistryPrinters m_printers;
     ProcessCommandRunner m_runner;
     Registry m_registry;
     NoWindowsVersion m_version;

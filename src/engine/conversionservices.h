@@ -3,8 +3,8 @@
 #include "engine/commandrunner.h"
 #include "engine/ghostscript.h"
 #include "engine/scratchfolder.h"
-#include "platform/printers.h"
-#include "platform/spareoffice.h"
+#include "office/spareoffice.h"
+#include "printqueue/printers.h"
 #include "settings/probes.h"
 #include "settings/registry.h"
 
@@ -18,8 +18,8 @@ namespace quillmer {
 // version and the scratch folder.
 struct ConversionServices
 {
-    platform::SpreadsheetHostFactory& hosts;
-    const platform::InstalledPrinters& printers;
+    office::SpreadsheetHostFactory& hosts;
+    const printqueue::InstalledPrinters& printers;
     CommandRunner& runner;
     const Registry& registry;
     VersionSource& version;
@@ -58,11 +58,11 @@ public:
     }
     // Ends the office kept ready, for a program about to end.
     void endOffices() noexcept { m_hosts.end(); }
-    platform::SpareOfficeHosts& hosts() { return m_hosts; }
+    office::SpareOfficeHosts& hosts() { return m_hosts; }
 
 private:
-    platform::SpareOfficeHosts m_hosts;
-    platform::RegistryPrinters m_printers;
+    office::SpareOfficeHosts m_hosts;
+    printqueue::RegistryPrinters m_printers;
     ProcessCommandRunner m_runner;
     ProcessCommandRunner m_questionRunner; // the question asked ahead has one of its own
     Registry m_registry;

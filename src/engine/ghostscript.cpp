@@ -1,12 +1,12 @@
 #include "engine/ghostscript.h"
 
-#include "platform/ghostscriptcommand.h"
+#include "printqueue/ghostscriptcommand.h"
 
 #include <QFileInfo>
 
 namespace quillmer {
 
-namespace gs = platform::ghostscript;
+namespace gs = printqueue::ghostscript;
 
 namespace {
 

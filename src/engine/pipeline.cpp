@@ -4,7 +4,7 @@
 #include "engine/steprunner.h"
 #include "errors/trap.h"
 #include "platform/atomicfile.h"
-#include "platform/ghostscriptcommand.h"
+#include "printqueue/ghostscriptcommand.h"
 
 #include <QDir>
 #include <QFile>
@@ -57,17 +57,17 @@ struct ConversionEngine::Call
     bool setPdfWrite = true;
     bool firstPassResult = false;
 
-    std::shared_ptr<platform::Workbook> workbook;
-    std::unique_ptr<platform::Worksheet> sheet;
+    std::shared_ptr<office::Workbook> workbook;
+    std::unique_ptr<office::Worksheet> sheet;
     std::optional<ScratchFolder::Lock> lock; // from step 6 to the return
 
-    platform::Workbook& book() const
+    office::Workbook& book() const
     {
         if (!workbook)
             throw AppError(err::ObjectNotSet);
         return *workbook;
     }
-    platform::Worksheet& worksheet() const
+    office::Worksheet& worksheet() const
     {
         if (!sheet)
             throw AppError(err::ObjectNotSet);
@@ -90,7 +90,7 @@ QString ConversionEngine::missingPrinterMessage(const QString& versionName)
                 : QStringLiteral("printer driver with default name from Windows CD."));
 }
 
-platform::SpreadsheetHost& ConversionEngine::liveHost() const
+office::SpreadsheetHost& ConversionEngine::liveHost() const
 {
     if (!m_host)
         throw AppError(err::ObjectNotSet);

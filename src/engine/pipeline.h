@@ -8,8 +8,8 @@
 #include "errors/apperror.h"
 #include "errors/errorhandler.h"
 #include "errors/services.h"
-#include "platform/printers.h"
-#include "platform/spreadsheethost.h"
+#include "office/spreadsheethost.h"
+#include "printqueue/printers.h"
 #include "settings/probes.h"
 #include "settings/registry.h"
 
@@ -39,8 +39,8 @@ struct PipelineContext
     ErrorHandler& errors;
     DocumentShell& shell;
     ProgramExit& ender;
-    platform::SpreadsheetHostFactory& hosts;
-    const platform::InstalledPrinters& printers;
+    office::SpreadsheetHostFactory& hosts;
+    const printqueue::InstalledPrinters& printers;
     CommandRunner& runner;
     const Registry& registry; // SOFTWARE\GS "GSPath"
     VersionSource& version;
@@ -79,7 +79,7 @@ public:
                             qint16 sheetNumber) override;
 
     // The host of the conversion under way; none between calls.
-    platform::SpreadsheetHost* host() const { return m_host.get(); }
+    office::SpreadsheetHost* host() const { return m_host.get(); }
 
     static inline const QString TrapLabel = QStringLiteral("frmMain:cmdBrowse");
     static inline const QString OldWindowsPrinter = QStringLiteral("HP Color LaserJet 5/5M PS");
@@ -99,12 +99,12 @@ public:
 private:
     struct Call;
     bool trap(const AppError& error, Call& call);
-    platform::SpreadsheetHost& liveHost() const;
+    office::SpreadsheetHost& liveHost() const;
 
     PipelineContext m_context;
     GhostscriptRuns m_ghostscript;
     // The spreadsheet application of the conversion under way.
-    std::unique_ptr<platform::SpreadsheetHost> m_host;
+    std::unique_ptr<office::SpreadsheetHost> m_host;
 };
 
 } // namespace quillmer

@@ -9,7 +9,7 @@ namespace quillmer {
 
 std::optional<qint32> PaperSizeNumber(const QString& text)
 {
-    namespace xl = platform::xl;
+    namespace xl = office::xl;
     static const std::pair<const char*, qint32> table[] = {
         {"Legal", xl::PaperLegal},   {"A4", xl::PaperA4}, {"A5", xl::PaperA5},
         {"Letter", xl::PaperLetter}, {"B4", xl::PaperB4}, {"B5", xl::PaperB5}};
@@ -34,10 +34,10 @@ qint16 TextToInteger16(const QString& text)
     return qint16(rounded);
 }
 
-void PrintWorkbookToPostScript(platform::SpreadsheetHost& host, platform::Worksheet& sheet,
+void PrintWorkbookToPostScript(office::SpreadsheetHost& host, office::Worksheet& sheet,
                                const ConversionOptionsSource& options, const QString& scratchFolder)
 {
-    namespace xl = platform::xl;
+    namespace xl = office::xl;
     sheet.pageSetup()->setPrintComments(xl::PrintInPlace);
     sheet.pageSetup()->setPrintGridlines(options.currentOptions().showGridlines == 1);
     if (const auto paper = PaperSizeNumber(options.currentOptions().paperSize))

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "engine/conversionoptions.h"
-#include "platform/spreadsheethost.h"
+#include "office/spreadsheethost.h"
 
 #include <QString>
 #include <optional>
@@ -37,7 +37,7 @@ qint16 TextToInteger16(const QString& text);
 // Ghostscript run of the conversion cuts exactly those pages, numbered as in
 // the whole workbook, from the full print. Restricting the print call as well
 // would cut twice and lose the pages for any From above 1.
-void PrintWorkbookToPostScript(platform::SpreadsheetHost& host, platform::Worksheet& sheet,
+void PrintWorkbookToPostScript(office::SpreadsheetHost& host, office::Worksheet& sheet,
                                const ConversionOptionsSource& options,
                                const QString& scratchFolder);
 

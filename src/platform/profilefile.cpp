@@ -6,7 +6,6 @@
 #include <QFileInfo>
 #include <QList>
 #include <SimpleIni.h>
-
 #include <fcntl.h>
 #include <optional>
 #include <unistd.h>

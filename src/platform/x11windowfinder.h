@@ -4,7 +4,6 @@
 
 #include <QList>
 #include <QString>
-
 #include <memory>
 
 namespace quillmer::platform {

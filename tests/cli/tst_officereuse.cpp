@@ -53,7 +53,7 @@ public:
         : m_real(ProgramRegistry, std::chrono::minutes(2)), m_at(at), m_signal(signal)
     {
     }
-    std::unique_ptr<platform::SpreadsheetHost> create() override
+    std::unique_ptr<office::SpreadsheetHost> create() override
     {
         auto host = m_real.create();
         const pid_t office = std::exchange(m_armed, false) ? m_real.processId() : 0;

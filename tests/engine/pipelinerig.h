@@ -5,7 +5,7 @@
 // the dialogs, a scratch folder of its own, and hooks to inject faults.
 
 #include "engine/pipeline.h"
-#include "platform/libreofficehost.h"
+#include "office/libreofficehost.h"
 #include "support/enginefakes.h"
 #include "support/fakes.h"
 #include "support/files.h"
@@ -18,6 +18,8 @@
 
 namespace quillmer::test {
 
+using namespace quillmer::office;
+using namespace quillmer::printqueue;
 using namespace quillmer::platform;
 
 using RecordingShell = quillmer::test::RecordingDocumentShell;

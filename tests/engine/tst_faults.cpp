@@ -2,9 +2,9 @@
 // Ghostscript and real files: each fault is injected into a running
 // conversion, and afterwards no office is left, no target is half written,
 // and the next job still runs. docs/reliability.md lists the rows.
+#include "office/spareoffice.h"
 #include "pipelinerig.h"
 #include "platform/profilefile.h"
-#include "platform/spareoffice.h"
 #include "support/faultyhost.h"
 #include "support/officeprocesses.h"
 #include "support/pdftools.h"

@@ -1,6 +1,6 @@
 #include "engine/ghostscript.h"
-#include "platform/ghostscriptcommand.h"
 #include "platform/process.h"
+#include "printqueue/ghostscriptcommand.h"
 #include "support/files.h"
 #include "support/pdftools.h"
 
@@ -228,7 +228,7 @@ private slots:
         const QByteArray setup = QByteArray("/QuillmerPad 0 def\n").repeated(150);
         const QString output = m_dir.filePath("100%d.ps");
         auto process = platform::Process::start(
-            m_gs, platform::ghostscript::ps2writeArguments(spool, output, setup), QString());
+            m_gs, printqueue::ghostscript::ps2writeArguments(spool, output, setup), QString());
         QVERIFY(process && process->wait(60000));
         QCOMPARE(process->exitCode(), std::optional<int>(0));
         QFile file(output);

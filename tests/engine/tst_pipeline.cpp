@@ -9,7 +9,8 @@
 #include <QTest>
 
 using namespace quillmer;
-using namespace quillmer::platform;
+using namespace quillmer::office;
+using namespace quillmer::printqueue;
 using quillmer::test::FakeMessageBox;
 using quillmer::test::FakePointer;
 using quillmer::test::pagePixels;

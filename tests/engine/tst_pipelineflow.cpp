@@ -15,7 +15,8 @@
 #include <map>
 
 using namespace quillmer;
-using namespace quillmer::platform;
+using namespace quillmer::office;
+using namespace quillmer::printqueue;
 
 namespace {
 

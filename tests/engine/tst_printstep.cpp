@@ -1,6 +1,6 @@
 #include "engine/printstep.h"
 #include "errors/apperror.h"
-#include "platform/libreofficehost.h"
+#include "office/libreofficehost.h"
 #include "support/errornumber.h"
 #include "support/files.h"
 #include "support/pdftools.h"
@@ -17,6 +17,8 @@
 #include <signal.h>
 
 using namespace quillmer;
+using namespace quillmer::office;
+using namespace quillmer::printqueue;
 using namespace quillmer::platform;
 
 using quillmer::test::corpus;

@@ -2,7 +2,7 @@
 // and real Ghostscript.
 #include "convertboxes.h"
 #include "frontend/conversionsession.h"
-#include "platform/spareoffice.h"
+#include "office/spareoffice.h"
 #include "support/enginefakes.h"
 #include "support/fakes.h"
 #include "support/files.h"
@@ -41,16 +41,16 @@ QByteArray checksum(const QString& path)
 }
 
 // The program's hosts, each office process noted as it is handed out.
-struct NotedHosts : platform::SpreadsheetHostFactory
+struct NotedHosts : office::SpreadsheetHostFactory
 {
     explicit NotedHosts(const QString& registry) : spares(registry) {}
-    std::unique_ptr<platform::SpreadsheetHost> create() override
+    std::unique_ptr<office::SpreadsheetHost> create() override
     {
         auto host = spares.create();
-        offices << static_cast<platform::LibreOfficeHost&>(*host).processId();
+        offices << static_cast<office::LibreOfficeHost&>(*host).processId();
         return host;
     }
-    platform::SpareOfficeHosts spares;
+    office::SpareOfficeHosts spares;
     QList<pid_t> offices;
 };
 
@@ -73,7 +73,7 @@ struct BatchRig
     RecordingShell shell;
     RecordingExit exit;
     NotedHosts hosts;
-    platform::RegistryPrinters printers;
+    printqueue::RegistryPrinters printers;
     ProcessCommandRunner runner;
     Registry registry;
     NoWindowsVersion version;

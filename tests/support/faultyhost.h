@@ -3,7 +3,7 @@
 // A host that hurts its own office with a signal as a call is made: at the
 // open, at the print, or at the close of the workbook (the PDF is written by
 // then).
-#include "platform/spreadsheethost.h"
+#include "office/spreadsheethost.h"
 
 #include <memory>
 #include <signal.h>
@@ -11,7 +11,7 @@
 
 namespace quillmer::test {
 
-class FaultyHost : public platform::SpreadsheetHost
+class FaultyHost : public office::SpreadsheetHost
 {
 public:
     enum class At
@@ -22,17 +22,17 @@ public:
     };
 
     // An office of 0 is not hurt.
-    FaultyHost(std::unique_ptr<platform::SpreadsheetHost> real, pid_t office, At at, int signal)
+    FaultyHost(std::unique_ptr<office::SpreadsheetHost> real, pid_t office, At at, int signal)
         : m_real(std::move(real)), m_office(office), m_at(at), m_signal(signal)
     {
     }
 
-    std::shared_ptr<platform::Workbook> WorkbooksOpen(const QString& path) override
+    std::shared_ptr<office::Workbook> WorkbooksOpen(const QString& path) override
     {
         hurt(At::Open);
         return wrapped(m_real->WorkbooksOpen(path));
     }
-    std::shared_ptr<platform::Workbook> ActiveWorkbook() override
+    std::shared_ptr<office::Workbook> ActiveWorkbook() override
     {
         return wrapped(m_real->ActiveWorkbook());
     }
@@ -41,23 +41,23 @@ public:
     void Quit() override { m_real->Quit(); }
 
 private:
-    class Book : public platform::Workbook
+    class Book : public office::Workbook
     {
     public:
-        Book(std::shared_ptr<platform::Workbook> real, FaultyHost& host)
+        Book(std::shared_ptr<office::Workbook> real, FaultyHost& host)
             : m_real(std::move(real)), m_host(host)
         {
         }
         QString Name() const override { return m_real->Name(); }
         qint16 SheetCount() const override { return m_real->SheetCount(); }
-        std::unique_ptr<platform::Worksheet> Sheets(qint16 index) override
+        std::unique_ptr<office::Worksheet> Sheets(qint16 index) override
         {
             return m_real->Sheets(index);
         }
-        void PrintOut(const platform::OptionalArg& a, const platform::OptionalArg& b,
-                      const platform::OptionalArg& c, const platform::OptionalArg& d,
-                      const platform::OptionalArg& e, const platform::OptionalArg& f,
-                      const platform::OptionalArg& g, const platform::OptionalArg& h) override
+        void PrintOut(const office::OptionalArg& a, const office::OptionalArg& b,
+                      const office::OptionalArg& c, const office::OptionalArg& d,
+                      const office::OptionalArg& e, const office::OptionalArg& f,
+                      const office::OptionalArg& g, const office::OptionalArg& h) override
         {
             m_host.hurt(At::Print);
             m_real->PrintOut(a, b, c, d, e, f, g, h);
@@ -69,7 +69,7 @@ private:
         }
 
     private:
-        std::shared_ptr<platform::Workbook> m_real;
+        std::shared_ptr<office::Workbook> m_real;
         FaultyHost& m_host;
     };
 
@@ -79,12 +79,12 @@ private:
             ::kill(m_office, m_signal);
     }
 
-    std::shared_ptr<platform::Workbook> wrapped(std::shared_ptr<platform::Workbook> book)
+    std::shared_ptr<office::Workbook> wrapped(std::shared_ptr<office::Workbook> book)
     {
         return std::make_shared<Book>(std::move(book), *this);
     }
 
-    std::unique_ptr<platform::SpreadsheetHost> m_real;
+    std::unique_ptr<office::SpreadsheetHost> m_real;
     pid_t m_office;
     At m_at;
     int m_signal;
