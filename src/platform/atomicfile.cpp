@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRandomGenerator>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -29,11 +30,27 @@ bool writeAll(int fd, const char* data, qsizetype size)
     return true;
 }
 
-mode_t newFileMode()
+// Makes a new file named prefix plus six random characters, with the usual
+// mode: the kernel applies the process's umask. (Reading the umask means
+// setting it, and for that moment every file another thread makes would get
+// the wrong mode.) Its descriptor, or -1 with errno set; path gets its name.
+int createUniqueFile(const QByteArray& prefix, QByteArray* path)
 {
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    return 0666 & ~mask;
+    static constexpr char letters[] =
+        "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        QByteArray name = prefix;
+        for (int i = 0; i < 6; ++i)
+            name += letters[QRandomGenerator::global()->bounded(int(sizeof letters - 1))];
+        const int fd =
+            ::open(name.constData(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        if (fd >= 0 || errno != EEXIST) {
+            *path = fd >= 0 ? name : QByteArray();
+            return fd;
+        }
+    }
+    errno = EEXIST;
+    return -1;
 }
 
 // The error number a failed file operation raises.
@@ -93,18 +110,17 @@ public:
         }
         m_target = QFile::encodeName(path);
         m_folder = QFile::encodeName(info.absolutePath());
-        m_temp = m_folder + "/." + QFile::encodeName(info.fileName()) + ".XXXXXX";
-        m_fd = ::mkstemp(m_temp.data());
+        m_fd = createUniqueFile(m_folder + "/." + QFile::encodeName(info.fileName()) + ".",
+                                &m_temp);
         if (m_fd < 0) {
             m_error = errno;
-            m_temp.clear();
             return;
         }
         struct stat old
         {
         };
-        const bool keepMode = ::lstat(m_target.constData(), &old) == 0 && S_ISREG(old.st_mode);
-        if (::fchmod(m_fd, keepMode ? (old.st_mode & 07777) : newFileMode()) != 0)
+        if (::lstat(m_target.constData(), &old) == 0 && S_ISREG(old.st_mode) &&
+            ::fchmod(m_fd, old.st_mode & 07777) != 0)
             m_error = errno;
     }
 

@@ -7,9 +7,9 @@ namespace quillmer::platform {
 
 // Replaces the file at path with data, or leaves it as it was: the data is
 // written to a new file in the same folder, flushed to disk and renamed over
-// the old one. A symbolic link at path is followed, so the file it names is
-// replaced. The new file keeps the old one's permissions (a new file gets the
-// usual ones). False, with nothing changed, when any step fails: a full disk,
+// the old one. A symbolic link at path is replaced itself; what it names is
+// never written. The new file keeps the old one's permissions (a new file
+// gets the usual ones, under the process's umask). False, with nothing changed, when any step fails: a full disk,
 // a read-only folder, a missing folder.
 //
 // QSaveFile is not used: it reports success when a write stops short (as on
@@ -19,8 +19,8 @@ bool writeFileAtomically(const QString& path, const QByteArray& data);
 // Copies the file source over target with the same guarantee: the copy is
 // streamed into a new file in target's folder, flushed to disk and renamed
 // over target, so target is either the old file, untouched, or the whole
-// copy. A symbolic link at target is followed; an existing target keeps its
-// permissions. Throws AppError when any step fails, leaving no partial file:
+// copy. A symbolic link at target is replaced itself; an existing target
+// keeps its permissions. Throws AppError when any step fails, leaving no partial file:
 // 53 (File not found) when source cannot be read, 61 (Disk full), 70
 // (Permission denied: a read-only folder or file system), 76 (Path not
 // found: a missing folder), 75 (Path/File access error) for anything else;

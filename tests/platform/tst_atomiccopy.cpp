@@ -8,7 +8,10 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+#include <atomic>
 #include <csignal>
+#include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -17,6 +20,15 @@ using namespace quillmer::platform;
 
 using quillmer::test::readFile;
 using quillmer::test::writeFile;
+
+// Every umask() call of the program's code, counted: this definition takes
+// the place of the C library's for the code linked into this test.
+static std::atomic<int> umaskCalls = 0;
+extern "C" mode_t umask(mode_t mask)
+{
+    ++umaskCalls;
+    return mode_t(::syscall(SYS_umask, mask));
+}
 
 namespace {
 
@@ -161,6 +173,25 @@ private slots:
             QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         QCOMPARE(error, err::PermissionDenied);
         QCOMPARE(readFile(target), QByteArray("old"));
+    }
+
+    // A new file gets the process's umask, and writing it never sets the
+    // umask, not even for a moment: quillmer-convert's workers write their
+    // targets while other threads make files.
+    void newFilesTakeTheUmaskWithoutSettingIt()
+    {
+        QTemporaryDir dir;
+        const mode_t before = ::umask(027);
+        umaskCalls = 0;
+        const bool written = writeFileAtomically(dir.filePath("settings.ini"), "x");
+        copyFileAtomically(m_source, dir.filePath("out.pdf"));
+        const int calls = umaskCalls;
+        QCOMPARE(::umask(before), mode_t(027));
+        QVERIFY(written);
+        QCOMPARE(calls, 0);
+        for (const char* name : {"settings.ini", "out.pdf"})
+            QCOMPARE(QFile::permissions(dir.filePath(name)) & 0x7077,
+                     QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup);
     }
 };
 
