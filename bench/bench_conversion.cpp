@@ -9,6 +9,7 @@
 #include "engine/printstep.h"
 #include "median.h"
 #include "office/libreofficehost.h"
+#include "platform/brokenpipes.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -34,6 +35,7 @@ struct Stages
 
 int main(int argc, char** argv)
 {
+    quillmer::platform::ignoreBrokenPipes();
     QCoreApplication app(argc, argv);
     QStringList args = app.arguments().mid(1);
     int runs = 5;

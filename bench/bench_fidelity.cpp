@@ -21,6 +21,7 @@
 #include "errors/apperror.h"
 #include "median.h"
 #include "office/libreofficehost.h"
+#include "platform/brokenpipes.h"
 #include "platform/registrynames.h"
 
 #include <QCoreApplication>
@@ -196,6 +197,7 @@ int cost(int runCount, const QString& registry, const QStringList& workbooks)
 
 int main(int argc, char** argv)
 {
+    quillmer::platform::ignoreBrokenPipes();
     QCoreApplication app(argc, argv);
     QStringList args = app.arguments().mid(1);
     const QString mode = args.isEmpty() ? QString() : args.takeFirst();

@@ -15,6 +15,7 @@
 //
 // Prints Markdown table rows, milliseconds and megabytes.
 #include "office/officeprofile.h"
+#include "platform/brokenpipes.h"
 #include "platform/process.h"
 #include "platform/registrynames.h"
 #include "ui/frmmain.h"
@@ -206,6 +207,7 @@ QString figures(const QList<double>& v)
 
 int main(int argc, char** argv)
 {
+    quillmer::platform::ignoreBrokenPipes();
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     QStringList args = app.arguments().mid(1);

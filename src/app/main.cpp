@@ -1,9 +1,11 @@
 #include "app/application.h"
+#include "platform/brokenpipes.h"
 
 #include <QApplication>
 
 int main(int argc, char* argv[])
 {
+    quillmer::platform::ignoreBrokenPipes();
     // Command-line arguments change nothing: Qt sees only the program's name.
     int qtArgc = argc > 0 ? 1 : 0;
     QApplication qapp(qtArgc, argv);

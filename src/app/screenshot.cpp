@@ -9,6 +9,7 @@
 //
 // scripts/screenshot.sh runs it under Xvfb.
 #include "app/frmsplash.h"
+#include "platform/brokenpipes.h"
 #include "platform/registrynames.h"
 #include "ui/frmmain.h"
 #include "ui/qtfiledialog.h"
@@ -71,6 +72,7 @@ bool save(QWidget& window, const QString& path)
 
 int main(int argc, char* argv[])
 {
+    quillmer::platform::ignoreBrokenPipes();
     if (argc != 3 && argc != 4) {
         std::fprintf(stderr, "usage: %s PROGRAM_FOLDER OUTPUT_FOLDER [CORPUS_FOLDER]\n", argv[0]);
         return 2;

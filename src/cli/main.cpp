@@ -1,6 +1,7 @@
 // quillmer-convert: the window's conversion for whole batches, from the
 // command line.
 #include "cli/command.h"
+#include "platform/brokenpipes.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -9,6 +10,7 @@
 
 int main(int argc, char** argv)
 {
+    quillmer::platform::ignoreBrokenPipes();
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("quillmer-convert"));
     const quillmer::cli::CommandResult result = quillmer::cli::runConvertCommand(

@@ -13,7 +13,6 @@
 #include <com/sun/star/lang/XMultiServiceFactory.hpp>
 #include <com/sun/star/util/XChangesBatch.hpp>
 #include <cppuhelper/bootstrap.hxx>
-#include <csignal>
 #include <mutex>
 #include <unistd.h>
 
@@ -56,11 +55,6 @@ Reference<css::uno::XComponentContext> localContext()
     std::call_once(once, [&] {
         if (qEnvironmentVariableIsEmpty("URE_BOOTSTRAP"))
             qputenv("URE_BOOTSTRAP", QUILLMER_URE_BOOTSTRAP);
-        // The bridge writes to an office's pipe without MSG_NOSIGNAL: an
-        // office that dies during a call would end the whole program with
-        // SIGPIPE instead of failing the call. Programs started later get
-        // the default back (platform::Process).
-        ::signal(SIGPIPE, SIG_IGN);
         try {
             context = new Reference<css::uno::XComponentContext>(
                 cppu::defaultBootstrap_InitialComponentContext());

@@ -110,8 +110,8 @@ public:
         }
         m_target = QFile::encodeName(path);
         m_folder = QFile::encodeName(info.absolutePath());
-        m_fd = createUniqueFile(m_folder + "/." + QFile::encodeName(info.fileName()) + ".",
-                                &m_temp);
+        m_fd =
+            createUniqueFile(m_folder + "/." + QFile::encodeName(info.fileName()) + ".", &m_temp);
         if (m_fd < 0) {
             m_error = errno;
             return;

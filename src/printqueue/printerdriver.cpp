@@ -157,10 +157,6 @@ std::unique_ptr<PrinterDriver> PrinterDriver::start(const QString& gsPath,
                                                     const QByteArray& readerSetup,
                                                     ghostscript::SpoolReading reading, int* error)
 {
-    // A driver that dies while it is fed must fail the print, not end this
-    // program.
-    static const bool ignored = [] { return ::signal(SIGPIPE, SIG_IGN) != SIG_ERR; }();
-    Q_UNUSED(ignored);
     const int spool = ::memfd_create("quillmer-spool", MFD_CLOEXEC);
     if (spool < 0) {
         if (error)

@@ -10,9 +10,9 @@
 #include <QTest>
 #include <atomic>
 #include <csignal>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
-#include <sys/resource.h>
 #include <unistd.h>
 
 using namespace quillmer;
