@@ -14,6 +14,7 @@
 #include <com/sun/star/util/XChangesBatch.hpp>
 #include <cppuhelper/bootstrap.hxx>
 #include <mutex>
+#include <rtl/bootstrap.hxx>
 #include <unistd.h>
 
 namespace quillmer::office::uno {
@@ -48,13 +49,20 @@ AppError cannotCreate(const QString& why)
 
 Reference<css::uno::XComponentContext> localContext()
 {
+    // The process's one UNO runtime: the C++ bridge allows a single local
+    // runtime per process, so every office connection of every thread shares
+    // it. Started by the first connection, and never freed: the runtime's
+    // own libraries outlive the program's statics.
     static std::once_flag once;
-    // Never freed: the UNO runtime outlives the program's statics.
     static Reference<css::uno::XComponentContext>* context = nullptr;
     static QString failure;
     std::call_once(once, [&] {
+        // The office's own bootstrap file, unless URE_BOOTSTRAP names
+        // another. It is given to the runtime's bootstrap table, which comes
+        // before the environment; the environment itself is never changed.
         if (qEnvironmentVariableIsEmpty("URE_BOOTSTRAP"))
-            qputenv("URE_BOOTSTRAP", QUILLMER_URE_BOOTSTRAP);
+            rtl::Bootstrap::set(OUString("URE_BOOTSTRAP"),
+                                OUString("vnd.sun.star.pathname:" QUILLMER_URE_FUNDAMENTALRC));
         try {
             context = new Reference<css::uno::XComponentContext>(
                 cppu::defaultBootstrap_InitialComponentContext());
