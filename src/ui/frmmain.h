@@ -159,6 +159,7 @@ protected:
 
 private:
     void createControls();
+    template <typename T> void bind(T*& member, const char* name);
     void createConversion();
     void wireControls();
     void createDrop();

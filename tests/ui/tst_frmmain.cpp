@@ -1,4 +1,5 @@
 #include "support/fakes.h"
+#include "ui/controllayout.h"
 #include "ui/controls.h"
 #include "ui/frmmain.h"
 #include "ui/theme.h"
@@ -11,6 +12,7 @@
 #include <QDir>
 #include <QFile>
 #include <QGroupBox>
+#include <QHash>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -143,89 +145,53 @@ class TestFrmMain : public QObject
     Q_OBJECT
 
 private slots:
-    void controlsAsDesigned_data()
-    {
-        QTest::addColumn<QString>("kind");
-        QTest::addColumn<QString>("container");
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QRect>("geometry");
-        const auto row = [](const char* name, const char* kind, const char* in, const char* text,
-                            QRect geometry) {
-            QTest::newRow(name) << QString::fromLatin1(kind) << QString::fromLatin1(in)
-                                << QString::fromUtf8(text) << geometry;
-        };
-        row("picMain", "QWidget", "frmMain", "", QRect(0, -2, 700, 500));
-        row("Frame2", "QGroupBox", "picMain", "Select File:", QRect(12, 84, 637, 317));
-        row("Label12", "QLabel", "Frame2", "Select Source File:", QRect(8, 14, 107, 13));
-        row("txtfilepath", "QLineEdit", "Frame2", "", QRect(12, 28, 515, 23));
-        row("cmdSelectFile", "QPushButton", "Frame2", "&Browse", QRect(534, 28, 75, 21));
-        row("Label11", "QLabel", "Frame2", "Select Target Location:", QRect(8, 54, 132, 13));
-        row("txtfilepathOutput", "QLineEdit", "Frame2", "", QRect(10, 68, 517, 23));
-        row("cmdBrowseOutput", "QPushButton", "Frame2", "B&rowse", QRect(534, 68, 75, 21));
-        row("cmdAddToList", "QPushButton", "Frame2", "&Add To List", QRect(462, 104, 75, 21));
-        row("cmdClearList", "QPushButton", "Frame2", "C&lear List", QRect(546, 104, 75, 21));
-        row("lvwGeneral", "QTreeView", "Frame2", "", QRect(8, 128, 614, 84));
-        row("Frame1", "QGroupBox", "Frame2", "Print Size", QRect(172, 216, 227, 83));
-        row("optPotrait", "QRadioButton", "Frame1", "Potrait", QRect(12, 14, 77, 19));
-        row("optLandscape", "QRadioButton", "Frame1", "Landscape", QRect(88, 14, 91, 17));
-        row("Label3", "QLabel", "Frame1", "Adjust", QRect(16, 38, 36, 13));
-        row("txtAdjust", "QLineEdit", "Frame1", "100", QRect(58, 36, 43, 19));
-        row("Label6", "QLabel", "Frame1", "%", QRect(104, 40, 16, 15));
-        row("Label8", "QLabel", "Frame1", "Paper Size:", QRect(14, 64, 66, 13));
-        row("cboPaperSize", "QComboBox", "Frame1", "A4", QRect(90, 60, 101, 21));
-        row("chkShowGridlines", "QCheckBox", "Frame2", "Show Gridlines", QRect(410, 226, 135, 15));
-        row("chkHeader", "QCheckBox", "Frame2", "Show Headers", QRect(410, 246, 205, 15));
-        row("Frame3", "QGroupBox", "picMain", "Print Range", QRect(18, 300, 159, 83));
-        row("chkAllPages", "QRadioButton", "Frame3", "All Pages", QRect(10, 14, 77, 19));
-        row("chkFromTo", "QRadioButton", "Frame3", "Select Page Range", QRect(10, 34, 131, 17));
-        row("Label4", "QLabel", "Frame3", "From", QRect(28, 54, 29, 13));
-        row("txtFrom", "QLineEdit", "Frame3", "1", QRect(64, 52, 29, 19));
-        row("Label2", "QLabel", "Frame3", "To", QRect(96, 54, 14, 13));
-        row("txtTo", "QLineEdit", "Frame3", "2", QRect(118, 52, 31, 19));
-        row("chkOpenDocEditing", "QCheckBox", "picMain", "Open File After Conversion",
-            QRect(422, 372, 197, 13));
-        row("Line3", "quillmer::ui::LineControl", "picMain", "", QRect(6, 418, 647, 1));
-        row("cmdConvert", "QPushButton", "picMain", "&Convert", QRect(482, 432, 75, 21));
-        row("cmdExit", "QPushButton", "picMain", "C&lose", QRect(568, 432, 75, 21));
-        row("lblCaption", "QLabel", "picMain", "XL Ver 2007", QRect(286, 42, 116, 24));
-        row("Image1", "QLabel", "picMain", "", QRect(0, 0, 233, 119));
-        row("cmdHomeLink", "quillmer::ui::ClickablePicture", "picMain", "OrvPDF Home Page",
-            QRect(470, 20, 75, 75));
-        row("cmdContactUs", "quillmer::ui::ClickablePicture", "picMain", "Contact Us",
-            QRect(535, 22, 77, 75));
-        row("cmdHelp", "quillmer::ui::ClickablePicture", "picMain", "Help", QRect(596, 22, 76, 75));
-    }
-
-    // Every visible control, by its name, in its container, with its
-    // design-time text (tool tip for the pictures) and geometry.
+    // Every control of the design's table, by its name, in its container,
+    // with its design-time text (tool tip for the pictures) and geometry, as
+    // the window shows it once made; the twips become pixels at 15 to one.
     void controlsAsDesigned()
     {
-        QFETCH(QString, kind);
-        QFETCH(QString, container);
-        QFETCH(QString, text);
-        QFETCH(QRect, geometry);
+        static const QHash<ui::ControlKind, const char*> classes = {
+            {ui::ControlKind::Panel, "QWidget"},
+            {ui::ControlKind::Frame, "QGroupBox"},
+            {ui::ControlKind::Label, "QLabel"},
+            {ui::ControlKind::TextBox, "QLineEdit"},
+            {ui::ControlKind::Button, "QPushButton"},
+            {ui::ControlKind::Option, "QRadioButton"},
+            {ui::ControlKind::CheckBox, "QCheckBox"},
+            {ui::ControlKind::ListView, "QTreeView"},
+            {ui::ControlKind::DropDown, "QComboBox"},
+            {ui::ControlKind::Picture, "quillmer::ui::ClickablePicture"},
+            {ui::ControlKind::Line, "quillmer::ui::LineControl"}};
         Rig rig;
         ui::FrmMain window(rig.context());
-        auto* control = window.findChild<QWidget*>(QString::fromLatin1(QTest::currentDataTag()));
-        QVERIFY(control);
-        QVERIFY2(control->inherits(kind.toLatin1()), control->metaObject()->className());
-        QCOMPARE(control->parentWidget()->objectName(), container);
-        QCOMPARE(control->geometry(), geometry);
-        QString shown;
-        if (auto* picture = qobject_cast<ui::ClickablePicture*>(control))
-            shown = picture->toolTip();
-        else if (auto* label = qobject_cast<QLabel*>(control))
-            shown = label->text();
-        else if (auto* button = qobject_cast<QAbstractButton*>(control))
-            shown = button->text();
-        else if (auto* frame = qobject_cast<QGroupBox*>(control))
-            shown = frame->title();
-        else if (auto* box = qobject_cast<QLineEdit*>(control))
-            shown = box->text();
-        else if (auto* list = qobject_cast<QComboBox*>(control))
-            shown = list->currentText();
-        QCOMPARE(shown, text);
-        QVERIFY(control->isVisibleTo(&window));
+        QCOMPARE(window.findChild<QWidget*>("cmdConvert")->geometry(), QRect(482, 432, 75, 21));
+        QCOMPARE(window.findChild<QWidget*>("Line3")->geometry(), QRect(6, 418, 647, 1));
+        for (const ui::DesignedControl& design : ui::designedControls()) {
+            const QString name = QString::fromLatin1(design.name);
+            auto* control = window.findChild<QWidget*>(name);
+            QVERIFY2(control, design.name);
+            QVERIFY2(control->inherits(classes.value(design.kind)), design.name);
+            QCOMPARE(control->parentWidget()->objectName(), QLatin1String(design.container));
+            QString shown;
+            if (auto* picture = qobject_cast<ui::ClickablePicture*>(control))
+                shown = picture->toolTip();
+            else if (auto* label = qobject_cast<QLabel*>(control))
+                shown = label->text();
+            else if (auto* button = qobject_cast<QAbstractButton*>(control))
+                shown = button->text();
+            else if (auto* frame = qobject_cast<QGroupBox*>(control))
+                shown = frame->title();
+            else if (auto* box = qobject_cast<QLineEdit*>(control))
+                shown = box->text();
+            QCOMPARE(shown, QString::fromUtf8(design.text));
+            if (name == QLatin1String("lblFrom")) {
+                QVERIFY(!control->isVisibleTo(&window));
+                continue;
+            }
+            QCOMPARE(control->geometry(), ui::designGeometry(design));
+            QVERIFY2(control->isVisibleTo(&window), design.name);
+        }
+        QCOMPARE(child<QComboBox>(window, "cboPaperSize")->currentText(), QStringLiteral("A4"));
     }
 
     void windowAndDesignTimeContent()
