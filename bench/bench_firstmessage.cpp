@@ -143,9 +143,9 @@ Press pressConvert(const QString& programFolder, const QStringList& workbooks)
     InstalledConversionServices conversion(platform::registryFileIn(programFolder),
                                            dir.filePath(QStringLiteral("cache")));
     conversion.prepare();
-    ui::FrmMain window(ui::MainWindowContext{programFolder, startup, messages, pointer, errors,
-                                             shell, ender, settings, dialogs,
-                                             conversion.services()});
+    ui::FrmMain window(ui::MainWindowContext{ProgramFolders::oneFolder(programFolder), startup,
+                                             messages, pointer, errors, shell, ender, settings,
+                                             dialogs, conversion.services()});
     window.show();
     auto* source = window.findChild<QLineEdit*>(QStringLiteral("txtfilepath"));
     auto* target = window.findChild<QLineEdit*>(QStringLiteral("txtfilepathOutput"));

@@ -10,14 +10,17 @@
 
 namespace quillmer::app {
 
-Application::Application(QString programFolder)
-    : m_programFolder(std::move(programFolder)), m_errors(m_messages, m_pointer),
-      m_settings(m_programFolder, m_messages, m_errors),
-      m_registry(platform::registryFileIn(m_programFolder)),
+Application::Application(ProgramFolders folders)
+    : m_folders(std::move(folders)), m_errors(m_messages, m_pointer),
+      m_settings(m_folders.program, m_messages, m_errors),
+      m_registry(platform::registryFileIn(m_folders.program)),
       m_finder(platform::openDesktopWindowFinder(QGuiApplication::platformName())),
       m_ender([this] { m_conversion.endOffices(); }),
-      m_conversion(platform::registryFileIn(m_programFolder))
+      m_conversion(platform::registryFileIn(m_folders.program))
 {
+    // The start-up check then says what is missing; this says why.
+    if (!m_folders.problem.isEmpty())
+        qWarning("Quillmer: %s", qUtf8Printable(m_folders.problem));
 }
 
 Application::~Application() = default;
@@ -41,15 +44,15 @@ bool Application::StartApplication()
 
 void Application::LoadStartupSettings()
 {
-    m_startup = quillmer::LoadStartupSettings(m_settings, m_programFolder);
+    m_startup = quillmer::LoadStartupSettings(m_settings, m_folders.program);
 }
 
 void Application::ShowMainWindow()
 {
     if (!m_main) {
-        m_main = std::make_unique<ui::FrmMain>(ui::MainWindowContext{
-            m_programFolder, m_startup, m_messages, m_pointer, m_errors, m_shell, m_ender,
-            m_settings, m_dialogs, m_conversion.services()});
+        m_main = std::make_unique<ui::FrmMain>(
+            ui::MainWindowContext{m_folders, m_startup, m_messages, m_pointer, m_errors, m_shell,
+                                  m_ender, m_settings, m_dialogs, m_conversion.services()});
         m_messages.setParent(m_main.get());
         m_dialogs.setParent(m_main.get());
     }

@@ -4,6 +4,7 @@
 #include "engine/conversionservices.h"
 #include "errors/errorhandler.h"
 #include "platform/windowfinder.h"
+#include "settings/programfolders.h"
 #include "settings/registry.h"
 #include "settings/settingsfile.h"
 #include "settings/startupsettings.h"
@@ -23,7 +24,9 @@ namespace quillmer::app {
 class Application : public SplashHost
 {
 public:
-    explicit Application(QString programFolder);
+    // folders.program holds SETTINGS.INI and registry.reg, folders.files the
+    // pictures and the help.
+    explicit Application(ProgramFolders folders);
     ~Application() override;
 
     // The entry procedure: the two start-up checks, then the splash window,
@@ -35,7 +38,7 @@ public:
     void ShowMainWindow() override;
 
 private:
-    QString m_programFolder;
+    ProgramFolders m_folders;
     ui::QtMessageBox m_messages;
     ui::CursorPointer m_pointer;
     ErrorHandler m_errors;

@@ -1,5 +1,6 @@
 #include "app/application.h"
 #include "platform/brokenpipes.h"
+#include "settings/programfolders.h"
 
 #include <QApplication>
 
@@ -11,7 +12,8 @@ int main(int argc, char* argv[])
     QApplication qapp(qtArgc, argv);
     // The window's colours are designed for Fusion, whatever the desktop's style.
     QApplication::setStyle(QStringLiteral("Fusion"));
-    quillmer::app::Application app(QCoreApplication::applicationDirPath());
+    quillmer::app::Application app(
+        quillmer::findProgramFolders(QCoreApplication::applicationDirPath()));
     if (!app.StartApplication())
         return 1;
     return qapp.exec();

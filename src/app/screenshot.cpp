@@ -93,8 +93,9 @@ int main(int argc, char* argv[])
     ui::QtFileDialog dialogs;
     QTemporaryDir cache;
     InstalledConversionServices conversion(platform::registryFileIn(programFolder), cache.path());
-    ui::FrmMain main(ui::MainWindowContext{programFolder, startup, messages, pointer, errors, shell,
-                                           ender, settings, dialogs, conversion.services()});
+    ui::FrmMain main(ui::MainWindowContext{ProgramFolders::oneFolder(programFolder), startup,
+                                           messages, pointer, errors, shell, ender, settings,
+                                           dialogs, conversion.services()});
     if (!save(main, out.filePath(QStringLiteral("main-window.png"))))
         return 1;
     main.hide();
@@ -104,9 +105,9 @@ int main(int argc, char* argv[])
         AnsweringMessages answers;
         ErrorHandler quietErrors(answers, pointer);
         QTemporaryDir reports(QDir::tempPath() + QStringLiteral("/Reports-XXXXXX"));
-        ui::FrmMain run(ui::MainWindowContext{programFolder, startup, answers, pointer, quietErrors,
-                                              shell, ender, settings, dialogs,
-                                              conversion.services()});
+        ui::FrmMain run(ui::MainWindowContext{ProgramFolders::oneFolder(programFolder), startup,
+                                              answers, pointer, quietErrors, shell, ender, settings,
+                                              dialogs, conversion.services()});
         run.show();
         if (!QTest::qWaitForWindowExposed(&run))
             return 1;

@@ -35,7 +35,7 @@ FrmMain::FrmMain(const MainWindowContext& context, QWidget* parent)
                                                   m_context.errors);
     m_selection = std::make_unique<SourceTargetSelection>(
         *m_pathBoxes, m_context.dialogs, m_context.messages, m_context.errors, m_context.settings,
-        m_context.startup, m_context.programFolder);
+        m_context.startup, m_context.folders.program);
     createConversion();
     wireControls();
     createDrop();
@@ -151,7 +151,7 @@ void FrmMain::DoForeColorChange(const QString& sForeColor)
 void FrmMain::SetImages()
 {
     for (const PictureTarget& target : pictureTargets()) {
-        const QPixmap picture = loadPicture(m_context.programFolder + QLatin1String(target.file));
+        const QPixmap picture = loadPicture(m_context.folders.files + QLatin1String(target.file));
         auto* shown = qobject_cast<QLabel*>(control(target.control));
         if (!shown)
             throw AppError(err::TypeMismatch);
@@ -283,7 +283,7 @@ void FrmMain::cmdExit_Click()
 void FrmMain::cmdHelp_Click()
 {
     ignoreFailures(
-        [&] { m_context.shell.ShellOpen(helpPageUrl(m_context.programFolder).toString()); });
+        [&] { m_context.shell.ShellOpen(helpPageUrl(m_context.folders.files).toString()); });
 }
 
 void FrmMain::cmdHomeLink_Click()

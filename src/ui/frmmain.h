@@ -11,6 +11,7 @@
 #include "jobs/jobhandlers.h"
 #include "jobs/joblist.h"
 #include "jobs/selection.h"
+#include "settings/programfolders.h"
 #include "settings/settingsfile.h"
 #include "settings/startupsettings.h"
 #include "ui/links.h"
@@ -38,7 +39,7 @@ class LineControl;
 // parts of the program add their stores and services here.
 struct MainWindowContext
 {
-    QString programFolder;    // the program's folder, without a trailing '/'
+    ProgramFolders folders;   // SETTINGS.INI's folder; the pictures' and the help's
     StartupSettings& startup; // read and assigned by the window's handlers
     MessageBoxService& messages;
     PointerService& pointer;

@@ -50,8 +50,16 @@ struct MainWindowRig
     }
     ui::MainWindowContext context()
     {
-        return {dir.path(), startup, box,      pointer, errors,
-                shell,      ender,   settings, dialogs, conversion.services()};
+        return {ProgramFolders::oneFolder(dir.path()),
+                startup,
+                box,
+                pointer,
+                errors,
+                shell,
+                ender,
+                settings,
+                dialogs,
+                conversion.services()};
     }
     QByteArray ini() const
     {

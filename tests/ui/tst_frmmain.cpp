@@ -35,8 +35,16 @@ struct Rig
 
     ui::MainWindowContext context()
     {
-        return {folder, startup, *messages, pointer, errors,
-                shell,  ender,   settings,  dialogs, conversion.services()};
+        return {ProgramFolders::oneFolder(folder),
+                startup,
+                *messages,
+                pointer,
+                errors,
+                shell,
+                ender,
+                settings,
+                dialogs,
+                conversion.services()};
     }
 
     QString folder;
