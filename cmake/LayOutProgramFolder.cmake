@@ -7,20 +7,17 @@ if(NOT EXISTS "${PROGRAM_DIR}/SETTINGS.INI")
 endif()
 
 # The registry, from the Ghostscript and LibreOffice found on this machine.
-# This is the only writer of registry.reg; the names it writes are the ones
-# the program reads (src/platform/registrynames.h).
+# This is the only writer of the program folder's registry.reg.
+include("${CMAKE_CURRENT_LIST_DIR}/RegistryText.cmake")
 find_program(GS_EXECUTABLE gs)
 find_program(SOFFICE_EXECUTABLE soffice PATHS /usr/lib/libreoffice/program)
-set(reg "REGEDIT4\n")
-if(GS_EXECUTABLE)
-  string(APPEND reg "\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\GS]\n\"GSPath\"=\"${GS_EXECUTABLE}\"\n")
-endif()
+set(office_dir "")
 if(SOFFICE_EXECUTABLE)
   file(REAL_PATH "${SOFFICE_EXECUTABLE}" soffice_real)
   get_filename_component(office_dir "${soffice_real}" DIRECTORY)
-  string(APPEND reg "\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Office\\12.0\\Excel\\InstallRoot]\n\"Path\"=\"${office_dir}/\"\n")
+  string(APPEND office_dir "/")
 endif()
-string(APPEND reg "\n[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\Print\\Printers\\Quillmer]\n\"Printer Driver\"=\"HP Color LaserJet 5/5M PS\"\n\"Port\"=\"FILE:\"\n")
+quillmer_registry_text(reg "${GS_EXECUTABLE}" "${office_dir}")
 file(WRITE "${PROGRAM_DIR}/registry.reg.new" "${reg}")
 file(COPY_FILE "${PROGRAM_DIR}/registry.reg.new" "${PROGRAM_DIR}/registry.reg" ONLY_IF_DIFFERENT)
 file(REMOVE "${PROGRAM_DIR}/registry.reg.new")

@@ -76,6 +76,8 @@ draw_tile contact.gif "Contact" \
   +dither -colors 128 "$out/splash.gif"
 
 # The window icon: a green-ruled sheet with a red PDF band, 16 colours.
+# resources/icons/quillmer.svg draws the same icon for the menu (on the same
+# grid; scripts/draw-icons.sh renders its PNGs): change the two together.
 "$convert" -size 32x32 xc:none \
   -fill '#FFFFFF' -stroke "$fore" -strokewidth 1 -draw 'polygon 5,1 21,1 27,7 27,30 5,30' \
   -stroke "$edge" -draw 'line 8,9 24,9' -draw 'line 8,14 24,14' -draw 'line 8,19 24,19' -draw 'line 14,5 14,20' \
