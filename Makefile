@@ -3,12 +3,14 @@
 # make sanitize  builds with AddressSanitizer and UndefinedBehaviorSanitizer
 #            in build-asan and runs the tests that do not start LibreOffice
 # make fuzz  builds the libFuzzer targets with clang and runs each a while
+# make deb   builds the Debian package quillmer_*.deb here (in build-deb/)
+# make test-package  builds, installs and tries the package, then purges it (root)
 BUILD ?= build
 ASAN_BUILD ?= build-asan
 FUZZ_SECONDS ?= 60
 CMAKE_FLAGS ?=
 
-.PHONY: run test setup build clean format sanitize fuzz
+.PHONY: run test setup build clean format sanitize fuzz deb test-package
 
 run: build
 	cd $(BUILD)/Quillmer && ./Quillmer
@@ -31,8 +33,14 @@ sanitize: setup
 fuzz: setup
 	scripts/fuzz.sh $(FUZZ_SECONDS)
 
+deb:
+	scripts/build-deb.sh
+
+test-package:
+	scripts/test-package.sh
+
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) build-fuzz
+	rm -rf $(BUILD) $(ASAN_BUILD) build-fuzz build-deb
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i

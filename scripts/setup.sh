@@ -1,9 +1,12 @@
 #!/usr/bin/env bash
-# Installs the Debian packages that are missing, and nothing when all are there
-# (so a user who has them needs no root).
+# Installs the Debian packages of a list that are missing, and nothing when
+# all are there (so a user who has them needs no root).
+#   scripts/setup.sh                          what the build and the tests need
+#   scripts/setup.sh scripts/packages-deb.txt what make deb and make test-package need
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
-mapfile -t wanted < <(grep -v -E '^\s*(#|$)' "$here/packages.txt")
+list=${1:-$here/packages.txt}
+mapfile -t wanted < <(grep -v -E '^\s*(#|$)' "$list")
 
 missing=()
 for pkg in "${wanted[@]}"; do
