@@ -10,8 +10,8 @@ class RegistryFile;
 struct RegistryValue;
 
 // The names the program reads from its registry, each spelled here once. All
-// keys are under HKEY_LOCAL_MACHINE. The build writes the program folder's
-// file with the same names (cmake/LayOutProgramFolder.cmake).
+// keys are under HKEY_LOCAL_MACHINE. The build's program folder and the
+// installed program get files with the same names (cmake/RegistryText.cmake).
 namespace regname {
 // The registry file in the program folder.
 inline const QString FileName = QStringLiteral("registry.reg");
