@@ -1,5 +1,6 @@
 #include "settings/programfolders.h"
 
+#include "platform/atomicfile.h"
 #include "platform/registrynames.h"
 
 #include <QDir>
@@ -43,25 +44,10 @@ QString copyPrivately(const QString& source, const QString& target)
     if (!from.open(QIODevice::ReadOnly))
         return QStringLiteral("cannot read %1 (%2)")
             .arg(QDir::toNativeSeparators(source), from.errorString());
-    const QByteArray data = from.readAll();
-    const int fd = ::open(QFile::encodeName(target).constData(),
-                          O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-    if (fd < 0)
-        return reason(QStringLiteral("cannot create"), target, errno);
-    qsizetype written = 0;
-    while (written < data.size()) {
-        const ssize_t n = ::write(fd, data.constData() + written, size_t(data.size() - written));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            break;
-        written += n;
-    }
-    const int error = errno;
-    const bool whole = written == data.size() && ::fchmod(fd, 0600) == 0 && ::fsync(fd) == 0;
-    const int closeError = ::close(fd) == 0 ? 0 : errno;
-    if (!whole || closeError != 0)
-        return reason(QStringLiteral("cannot write"), target, whole ? closeError : error);
+    // The folder it is made in is private until it is complete.
+    if (!platform::writeFileAtomically(target, from.readAll()) ||
+        !QFile::setPermissions(target, QFile::ReadOwner | QFile::WriteOwner))
+        return reason(QStringLiteral("cannot write"), target, errno);
     return {};
 }
 
