@@ -157,9 +157,13 @@ CommandLine parseCommandLine(const QString& commandLine)
 
 namespace {
 
-// The environment of this process without the names given.
-std::vector<char*> environmentWithout(const QList<QByteArray>& names)
+// The environment of this process without the names unset and set, then
+// the entries set ("NAME=value", kept alive by the caller).
+std::vector<char*> environmentFor(const QList<QByteArray>& unset, const QList<QByteArray>& set)
 {
+    QList<QByteArray> names = unset;
+    for (const QByteArray& entry : set)
+        names.append(entry.left(entry.indexOf('=')));
     std::vector<char*> envp;
     for (char** e = environ; *e; ++e) {
         const bool dropped = std::any_of(names.begin(), names.end(), [&](const QByteArray& name) {
@@ -169,6 +173,8 @@ std::vector<char*> environmentWithout(const QList<QByteArray>& names)
         if (!dropped)
             envp.push_back(*e);
     }
+    for (const QByteArray& entry : set)
+        envp.push_back(const_cast<char*>(entry.constData()));
     envp.push_back(nullptr);
     return envp;
 }
@@ -317,7 +323,8 @@ std::unique_ptr<Process> Process::start(const QString& executable, const QString
     for (QByteArray& s : storage)
         argv.push_back(s.data());
     argv.push_back(nullptr);
-    const std::vector<char*> envp = environmentWithout(options.unsetEnvironment);
+    const std::vector<char*> envp =
+        environmentFor(options.unsetEnvironment, options.setEnvironment);
     const QByteArray folder = QFile::encodeName(options.workingFolder);
     const char* chdirTo = options.workingFolder.isEmpty() ? nullptr : folder.constData();
 

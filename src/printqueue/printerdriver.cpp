@@ -2,6 +2,7 @@
 
 #include "printqueue/ghostscriptcommand.h"
 
+#include <QDir>
 #include <QFile>
 #include <cerrno>
 #include <fcntl.h>
@@ -163,7 +164,16 @@ std::unique_ptr<PrinterDriver> PrinterDriver::start(const QString& gsPath,
             *error = errno;
         return nullptr;
     }
+    auto scratch =
+        std::make_unique<QTemporaryDir>(QDir::tempPath() + QStringLiteral("/quillmer-gs-XXXXXX"));
+    if (!scratch->isValid()) {
+        ::close(spool);
+        if (error)
+            *error = EACCES;
+        return nullptr;
+    }
     platform::ProcessOptions options;
+    options.setEnvironment = {"TMPDIR=" + QFile::encodeName(scratch->path())};
     options.pipeInput = true;
     options.pipeOutput = true;
     options.inheritedFile = spool;
@@ -182,14 +192,15 @@ std::unique_ptr<PrinterDriver> PrinterDriver::start(const QString& gsPath,
     }
     for (int fd : {process->input(), process->output()})
         ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
-    return std::unique_ptr<PrinterDriver>(
-        new PrinterDriver(gsPath, std::move(process), spool, readerSetup, reading));
+    return std::unique_ptr<PrinterDriver>(new PrinterDriver(
+        gsPath, std::move(scratch), std::move(process), spool, readerSetup, reading));
 }
 
-PrinterDriver::PrinterDriver(QString program, std::unique_ptr<platform::Process> process, int spool,
+PrinterDriver::PrinterDriver(QString program, std::unique_ptr<QTemporaryDir> scratch,
+                             std::unique_ptr<platform::Process> process, int spool,
                              QByteArray readerSetup, ghostscript::SpoolReading reading)
-    : m_program(std::move(program)), m_reading(reading), m_process(std::move(process)),
-      m_spool(spool), m_readerSetup(std::move(readerSetup))
+    : m_program(std::move(program)), m_scratch(std::move(scratch)), m_reading(reading),
+      m_process(std::move(process)), m_spool(spool), m_readerSetup(std::move(readerSetup))
 {
 }
 

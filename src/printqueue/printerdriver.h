@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QTemporaryDir>
 #include <chrono>
 #include <memory>
 #include <optional>
@@ -41,7 +42,7 @@ public:
                                                 const QByteArray& documentSetup,
                                                 const QByteArray& readerSetup,
                                                 ghostscript::SpoolReading reading, int* error);
-    // Kills the driver when it has not printed.
+    // Kills the driver when it has not printed, and removes its scratch files.
     ~PrinterDriver();
 
     const QString& program() const { return m_program; }
@@ -63,10 +64,15 @@ public:
     static qsizetype readerSetupPosition(const QByteArray& text);
 
 private:
-    PrinterDriver(QString program, std::unique_ptr<platform::Process> process, int spool,
-                  QByteArray readerSetup, ghostscript::SpoolReading reading);
+    PrinterDriver(QString program, std::unique_ptr<QTemporaryDir> scratch,
+                  std::unique_ptr<platform::Process> process, int spool, QByteArray readerSetup,
+                  ghostscript::SpoolReading reading);
 
     QString m_program;
+    // The driver's TMPDIR: ps2write keeps scratch files there, which a
+    // driver killed before it ends (one started ahead and not used, one past
+    // its time limit) leaves behind; removed with the driver.
+    std::unique_ptr<QTemporaryDir> m_scratch;
     ghostscript::SpoolReading m_reading;
     std::unique_ptr<platform::Process> m_process;
     int m_spool; // the file in memory the driver prints

@@ -150,13 +150,15 @@ private slots:
 
     // The queue's driver started ahead: used by the next print; one that died
     // meanwhile is replaced and the print still succeeds; one never used
-    // ends with the queue. The PostScript gets the reader set-up before its
+    // ends with the queue, and its scratch files (ps2write's, in its own
+    // TMPDIR) with it. The PostScript gets the reader set-up before its
     // first object.
     void driverStartedAhead()
     {
         const auto drivers = [] { return test::printerDrivers(); };
         const QString spool = m_dir.filePath("ahead.pdf");
         const QString out = m_dir.filePath("ahead.ps");
+        QString scratch;
         const auto print = [&](RegistryPrinters& printers) {
             QVERIFY(test::runProgram(
                         "/usr/bin/gs",
@@ -193,8 +195,15 @@ private slots:
             QVERIFY(drivers().isEmpty());
             printers.prepare();
             QTRY_COMPARE(drivers().size(), 1);
+            const QByteArray environment =
+                test::readFile(QStringLiteral("/proc/%1/environ").arg(drivers().first()));
+            const qsizetype at = environment.indexOf(QByteArray("\0TMPDIR=", 8));
+            QVERIFY(at >= 0);
+            scratch = QFile::decodeName(environment.mid(at + 8).split('\0').first());
+            QTRY_VERIFY(!QDir(scratch).isEmpty());
         }
         QVERIFY(drivers().isEmpty());
+        QVERIFY(!QFileInfo::exists(scratch));
     }
 
     void creationFailsWith429()
