@@ -175,9 +175,11 @@ def print_samples(watch, count):
     step = max(10, count // 300 * 10)
     print(f"{'jobs':>5} {'s':>6} {'fds':>4} {'thr':>4} {'RSS MiB':>7} {'child':>5} "
           f"{'zomb':>4}  offices (pid: RSS MiB/threads)")
+    shown = -1
     for s in watch.samples:
-        if s["jobs"] % step and s is not watch.samples[-1]:
+        if s["jobs"] // step == shown and s is not watch.samples[-1]:
             continue
+        shown = s["jobs"] // step
         offices = "  ".join(f"{p}: {mib(rss)}/{threads}"
                             for p, (rss, threads) in sorted(s["offices"].items()))
         print(f"{s['jobs']:>5} {s['seconds']:>6} {s['fds']:>4} {s['threads']:>4} "
