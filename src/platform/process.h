@@ -48,7 +48,7 @@ struct ProcessOptions
     // Environment variables the program does not inherit.
     QList<QByteArray> unsetEnvironment;
     // "NAME=value" entries the program gets in place of its inherited ones.
-    QList<QByteArray> setEnvironment;
+    QList<QByteArray> setEnvironment{};
     // Standard error on /dev/null too, for a program that must show nothing.
     bool discardErrorOutput = false;
     // Standard input and standard output on pipes of this process's
