@@ -1,6 +1,7 @@
 #include "platform/atomicfile.h"
 
 #include "errors/apperror.h"
+#include "platform/writeall.h"
 
 #include <QDir>
 #include <QFile>
@@ -15,20 +16,6 @@
 namespace quillmer::platform {
 
 namespace {
-
-bool writeAll(int fd, const char* data, qsizetype size)
-{
-    while (size > 0) {
-        const ssize_t n = ::write(fd, data, size_t(size));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        data += n;
-        size -= n;
-    }
-    return true;
-}
 
 // Makes a new file named prefix plus six random characters, with the usual
 // mode: the kernel applies the process's umask. (Reading the umask means
@@ -139,7 +126,7 @@ public:
         if (m_error)
             return false;
         errno = ENOSPC; // a write that stops short without an error is a full disk
-        if (!writeAll(m_fd, data, size))
+        if (!writeAll(m_fd, QByteArrayView(data, size)))
             m_error = errno;
         return !m_error;
     }

@@ -1,7 +1,10 @@
 #pragma once
 
+#include <QByteArrayView>
+#include <QDeadlineTimer>
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <sys/types.h>
@@ -100,6 +103,17 @@ public:
     int output() const { return m_output; }
     void closeInput();
     void closeOutput();
+
+    // Reads the program's standard output as it comes, handing each piece
+    // to take, until the program closes it; then closes this end. Throws
+    // Failure (platform/failure.h) when the deadline passes first or a read
+    // fails; what take throws passes on. The program may still run after.
+    void drainOutput(const QDeadlineTimer& deadline,
+                     const std::function<void(QByteArrayView)>& take);
+    // Everything the program writes on its standard output, once it has
+    // ended with exit code 0 within the deadline. Throws Failure when it
+    // does not, or writes more than maxBytes; the program is then killed.
+    QByteArray collectOutput(const QDeadlineTimer& deadline, qsizetype maxBytes);
 
     // Sends a signal to the program (nothing once it has ended).
     void signal(int sig);
