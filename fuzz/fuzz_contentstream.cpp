@@ -1,7 +1,6 @@
-// Page contents, ToUnicode CMaps and TrueType font programs as the printer
-// queue reads them from a spool: any bytes are read to their end, and a
-// content stream in which no text is drawn invisible comes back byte for
-// byte.
+// Page contents, ToUnicode CMaps and font programs as the printer queue
+// reads them from a spool: any bytes are read to their end, and a content
+// stream in which no text is drawn invisible comes back byte for byte.
 #include "printqueue/charactermaps.h"
 #include "printqueue/clippedtext.h"
 
@@ -9,24 +8,29 @@
 #include <cstdint>
 #include <cstdlib>
 
-using namespace quillmer::platform;
+using namespace quillmer::printqueue;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     const QByteArray bytes(reinterpret_cast<const char*>(data), qsizetype(size));
     (void)charactermaps::multiUnitEntries(bytes);
-    clippedtext::FontMetrics box;
-    (void)clippedtext::trueTypeBox(bytes, &box);
+    clippedtext::FontMetrics program;
+    (void)clippedtext::readGlyphBoxes(bytes, {clippedtext::GlyphChoice::Symbolic, {}, false},
+                                      &program);
 
-    clippedtext::FontMetrics metrics;
-    metrics.missingWidth = 500;
-    metrics.llx = -100;
-    metrics.urx = 600;
-    metrics.ury = 700;
-    static const QHash<QByteArray, clippedtext::FontMetrics> fonts{{"F1", metrics}};
-    int marked = -1;
-    const QByteArray out = clippedtext::markInvisible(bytes, fonts, {0, 0, 200, 100}, &marked);
-    if (marked < 0 || (marked == 0 && out != bytes) || (marked > 0 && !out.contains(" 3 Tr ")))
+    // Every glyph 500 wide; "a" to "z" with boxes of their own, "-" none.
+    static const QHash<QByteArray, clippedtext::FontMetrics> fonts = [] {
+        clippedtext::FontMetrics metrics;
+        metrics.widths.fill(500);
+        metrics.all = {-100, 0, 600, 700};
+        for (int code = 'a'; code <= 'z'; ++code)
+            metrics.glyphs[size_t(code)] = clippedtext::Box{50, 0, 450, 500};
+        metrics.glyphs['-'] = clippedtext::Box{};
+        return QHash<QByteArray, clippedtext::FontMetrics>{{"F1", metrics}};
+    }();
+    const clippedtext::Marked marked = clippedtext::markInvisible(bytes, fonts, {0, 0, 200, 100});
+    if (marked.pieces < 0 || (marked.pieces == 0 && marked.content != bytes) ||
+        (marked.pieces > 0 && !marked.content.contains(" 3 Tr ")))
         std::abort();
     return 0;
 }

@@ -1,8 +1,10 @@
 #include "printqueue/charactermaps.h"
 
-#include "printqueue/pdfsyntax.h"
-
+#include <memory>
 #include <optional>
+#include <qpdf/Buffer.hh>
+#include <qpdf/BufferInputSource.hh>
+#include <qpdf/QPDFTokenizer.hh>
 #include <string>
 #include <vector>
 
@@ -25,7 +27,6 @@ int codeOf(const std::string& bytes)
 
 MultiUnitEntries multiUnitEntries(const QByteArray& cmap)
 {
-    using pdfsyntax::Token;
     MultiUnitEntries entries;
     const auto add = [&](int code, const std::string& value) {
         if (code >= 0 && value.size() > 2 && value.size() % 2 == 0)
@@ -40,10 +41,18 @@ MultiUnitEntries multiUnitEntries(const QByteArray& cmap)
         Range
     } section = Section::None;
     std::vector<std::optional<std::string>> items;
-    std::string bytes;
-    pdfsyntax::Lexer lexer(cmap);
-    for (Token t = lexer.next(); t.kind != Token::End; t = lexer.next()) {
-        if (t.kind == Token::Operator) {
+    // Read in place: the buffer only borrows the map's bytes.
+    Buffer bytes(reinterpret_cast<unsigned char*>(const_cast<char*>(cmap.constData())),
+                 size_t(cmap.size()));
+    const auto input = std::make_shared<BufferInputSource>("ToUnicode map", &bytes);
+    QPDFTokenizer tokenizer;
+    tokenizer.allowEOF();
+    for (;;) {
+        const QPDFTokenizer::Token t = tokenizer.readToken(input, "ToUnicode map", true);
+        const auto type = t.getType();
+        if (type == QPDFTokenizer::tt_eof)
+            break;
+        if (type == QPDFTokenizer::tt_word || type == QPDFTokenizer::tt_bad) {
             if (section == Section::Char) {
                 for (std::size_t i = 0; i + 1 < items.size(); i += 2)
                     if (items[i] && items[i + 1])
@@ -77,16 +86,14 @@ MultiUnitEntries multiUnitEntries(const QByteArray& cmap)
                 }
             }
             items.clear();
-            section = t.text == "beginbfchar"    ? Section::Char
-                      : t.text == "beginbfrange" ? Section::Range
-                                                 : Section::None;
+            section = t.getValue() == "beginbfchar"    ? Section::Char
+                      : t.getValue() == "beginbfrange" ? Section::Range
+                                                       : Section::None;
         } else if (section != Section::None) {
-            if (t.kind == Token::String) {
-                pdfsyntax::stringBytes(t.text, bytes);
-                items.push_back(bytes);
-            } else if (t.kind == Token::ArrayOpen || t.kind == Token::ArrayClose) {
+            if (type == QPDFTokenizer::tt_string)
+                items.push_back(t.getValue());
+            else if (type == QPDFTokenizer::tt_array_open || type == QPDFTokenizer::tt_array_close)
                 items.push_back(std::nullopt);
-            }
         }
     }
     return entries;

@@ -2,7 +2,6 @@
 
 #include <QByteArray>
 #include <QMap>
-#include <QString>
 
 namespace quillmer::printqueue::charactermaps {
 
@@ -27,8 +26,7 @@ struct MultiUnitValues
     bool ambiguous = false;
 };
 
-// Read from the file with qpdf; none when it cannot be read as a PDF.
-MultiUnitValues multiUnitValues(const QString& pdf);
+// (Read from a spool by SpoolDocument::multiUnitValues.)
 
 // PostScript that leaves the values in userdict as /QuillmerUnicode, a
 // dictionary of font names (strings) to dictionaries of codes to values,

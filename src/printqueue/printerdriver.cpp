@@ -1,12 +1,13 @@
 #include "printqueue/printerdriver.h"
 
+#include "platform/writeall.h"
 #include "printqueue/ghostscriptcommand.h"
 
 #include <QDir>
 #include <QFile>
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
-#include <poll.h>
 #include <signal.h>
 #include <sys/mman.h>
 #include <unistd.h>
@@ -14,8 +15,6 @@
 namespace quillmer::printqueue {
 
 namespace {
-
-using Clock = std::chrono::steady_clock;
 
 // Larger than ps2write's prolog: a file whose first object comes later gets
 // no reader set-up, and prints as ps2write wrote it.
@@ -43,59 +42,54 @@ bool beginsObject(const char* line, qsizetype length)
            (length - i == 3 || line[i + 3] == ' ' || line[i + 3] == '<' || line[i + 3] == '[');
 }
 
-bool writeAll(int fd, const char* data, qsizetype size)
-{
-    while (size > 0) {
-        const ssize_t n = ::write(fd, data, size_t(size));
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        data += n;
-        size -= n;
-    }
-    return true;
-}
-
 // The driver's PostScript on its way into the file: held back until the
 // place of the set-up is known, then passed on as it comes. The set-up is
 // the reader set-up followed by the print's page set-up.
 class Sink
 {
 public:
-    Sink(int fd, const QByteArray& readerSetup, const QByteArray& pageSetup)
-        : m_fd(fd), m_readerSetup(readerSetup), m_pageSetup(pageSetup)
+    Sink(int fd, const QString& name, const QByteArray& readerSetup, const QByteArray& pageSetup)
+        : m_fd(fd), m_name(name), m_readerSetup(readerSetup), m_pageSetup(pageSetup)
     {
     }
 
-    bool write(const char* data, qsizetype size)
+    void write(QByteArrayView data)
     {
         if (m_passing)
-            return writeAll(m_fd, data, size);
-        m_head.append(data, size);
-        const qsizetype at = PrinterDriver::readerSetupPosition(m_head);
-        if (at < 0 && m_head.size() < HeadLimit)
-            return true;
-        return flush(at);
+            return put(data);
+        m_head.append(data);
+        const auto at = PrinterDriver::readerSetupPosition(m_head);
+        if (at || m_head.size() >= HeadLimit)
+            flush(at);
     }
 
-    bool finish() { return m_passing || flush(-1); }
+    void finish()
+    {
+        if (!m_passing)
+            flush(std::nullopt);
+    }
 
 private:
-    bool flush(qsizetype at)
+    void put(QByteArrayView data)
+    {
+        if (!platform::writeAll(m_fd, data))
+            throw platform::Failure(QStringLiteral("cannot write %1").arg(m_name));
+    }
+
+    void flush(std::optional<qsizetype> at)
     {
         m_passing = true;
         const QByteArray head = std::exchange(m_head, QByteArray());
-        if (at < 0)
-            return writeAll(m_fd, head.constData(), head.size());
-        return writeAll(m_fd, head.constData(), at) &&
-               writeAll(m_fd, m_readerSetup.constData(), m_readerSetup.size()) &&
-               writeAll(m_fd, m_pageSetup.constData(), m_pageSetup.size()) &&
-               writeAll(m_fd, head.constData() + at, head.size() - at);
+        if (!at)
+            return put(head);
+        put(QByteArrayView(head).first(*at));
+        put(m_readerSetup);
+        put(m_pageSetup);
+        put(QByteArrayView(head).sliced(*at));
     }
 
     int m_fd;
+    const QString& m_name;
     const QByteArray& m_readerSetup;
     const QByteArray& m_pageSetup;
     QByteArray m_head;
@@ -115,7 +109,7 @@ bool copyFile(int from, int to)
             return true;
         if (n < 0 && errno == EINTR)
             continue;
-        if (n < 0 || !writeAll(to, buffer, n))
+        if (n < 0 || !platform::writeAll(to, QByteArrayView(buffer, n)))
             return false;
     }
 }
@@ -132,7 +126,7 @@ struct FileDescriptor
 
 } // namespace
 
-qsizetype PrinterDriver::readerSetupPosition(const QByteArray& text)
+std::optional<qsizetype> PrinterDriver::readerSetupPosition(const QByteArray& text)
 {
     static constexpr char Resource[] = "%%BeginResource:";
     const char* data = text.constData();
@@ -142,7 +136,7 @@ qsizetype PrinterDriver::readerSetupPosition(const QByteArray& text)
         while (end < text.size() && data[end] != '\n' && data[end] != '\r')
             ++end;
         if (end == text.size())
-            return -1; // a line not yet whole
+            return std::nullopt; // a line not yet whole
         const qsizetype length = end - start;
         if ((length >= qsizetype(sizeof Resource - 1) &&
              std::equal(Resource, Resource + sizeof Resource - 1, data + start)) ||
@@ -150,27 +144,26 @@ qsizetype PrinterDriver::readerSetupPosition(const QByteArray& text)
             return start;
         start = end + 1;
     }
-    return -1;
+    return std::nullopt;
 }
 
 std::unique_ptr<PrinterDriver> PrinterDriver::start(const QString& gsPath,
                                                     const QByteArray& documentSetup,
                                                     const QByteArray& readerSetup,
-                                                    ghostscript::SpoolReading reading, int* error)
+                                                    ghostscript::SpoolReading reading)
 {
+    const auto cannotStart = [&](int error) {
+        return platform::Failure(QStringLiteral("cannot start %1 (%2)")
+                                     .arg(gsPath, QString::fromLocal8Bit(std::strerror(error))));
+    };
     const int spool = ::memfd_create("quillmer-spool", MFD_CLOEXEC);
-    if (spool < 0) {
-        if (error)
-            *error = errno;
-        return nullptr;
-    }
+    if (spool < 0)
+        throw cannotStart(errno);
     auto scratch =
         std::make_unique<QTemporaryDir>(QDir::tempPath() + QStringLiteral("/quillmer-gs-XXXXXX"));
     if (!scratch->isValid()) {
         ::close(spool);
-        if (error)
-            *error = EACCES;
-        return nullptr;
+        throw cannotStart(EACCES);
     }
     platform::ProcessOptions options;
     options.setEnvironment = {"TMPDIR=" + QFile::encodeName(scratch->path())};
@@ -185,13 +178,12 @@ std::unique_ptr<PrinterDriver> PrinterDriver::start(const QString& gsPath,
     // Ghostscript's own messages stay off the PostScript.
     arguments.insert(1, QStringLiteral("-sstdout=%stderr"));
     arguments.insert(1, QStringLiteral("--permit-file-read=") + QLatin1String(SpoolName));
-    auto process = platform::Process::start(gsPath, arguments, options, error);
+    int error = 0;
+    auto process = platform::Process::start(gsPath, arguments, options, &error);
     if (!process) {
         ::close(spool);
-        return nullptr;
+        throw cannotStart(error);
     }
-    for (int fd : {process->input(), process->output()})
-        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
     return std::unique_ptr<PrinterDriver>(new PrinterDriver(
         gsPath, std::move(scratch), std::move(process), spool, readerSetup, reading));
 }
@@ -218,75 +210,38 @@ bool PrinterDriver::waiting()
     return m_process && !m_process->wait(0) && m_process->input() >= 0;
 }
 
-PrinterDriver::Outcome PrinterDriver::print(const QString& spoolPdf, const QString& outputFile,
-                                            std::chrono::milliseconds limit,
-                                            const QByteArray& pageSetup)
+void PrinterDriver::print(const QString& spoolPdf, const QString& outputFile,
+                          const QDeadlineTimer& deadline, const QByteArray& pageSetup)
 {
-    const auto deadline = Clock::now() + limit;
-    const auto remaining = [&] {
-        return std::max<qint64>(
-            0,
-            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count());
-    };
-    Outcome outcome;
-    FileDescriptor spool{::open(QFile::encodeName(spoolPdf).constData(), O_RDONLY | O_CLOEXEC)};
-    FileDescriptor output{::open(QFile::encodeName(outputFile).constData(),
-                                 O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600)};
+    const FileDescriptor spool{
+        ::open(QFile::encodeName(spoolPdf).constData(), O_RDONLY | O_CLOEXEC)};
     if (spool.fd < 0 || !copyFile(spool.fd, m_spool))
-        outcome.failure = QStringLiteral("cannot read the spool");
-    else if (output.fd < 0)
-        outcome.failure = QStringLiteral("cannot write %1").arg(outputFile);
-
-    Sink sink(output.fd, m_readerSetup, pageSetup);
-    // What the driver is told on its standard input, and how much of it it has taken.
-    const QByteArray pending = "(" + QByteArray(SpoolName) + ") run\n";
-    qsizetype taken = 0;
-    char buffer[Chunk];
-    // Feed and drain at once: the driver may write before it has read all.
-    while (outcome.failure.isEmpty() && (m_process->input() >= 0 || m_process->output() >= 0)) {
-        const qint64 left = remaining();
-        if (left == 0)
-            break;
-        pollfd fds[2];
-        nfds_t count = 0;
-        if (m_process->input() >= 0)
-            fds[count++] = {m_process->input(), POLLOUT, 0};
-        if (m_process->output() >= 0)
-            fds[count++] = {m_process->output(), POLLIN, 0};
-        if (::poll(fds, count, int(std::min<qint64>(left, 1000))) < 0 && errno != EINTR)
-            break;
-        for (nfds_t i = 0; i < count; ++i) {
-            if (!fds[i].revents)
-                continue;
-            if (fds[i].fd == m_process->input()) {
-                const ssize_t n = ::write(m_process->input(), pending.constData() + taken,
-                                          size_t(pending.size() - taken));
-                if (n > 0)
-                    taken += n;
-                // All said (the driver reads to the end), or the driver has
-                // gone and its end tells why.
-                if (taken == pending.size() || (n < 0 && errno != EAGAIN && errno != EINTR))
-                    m_process->closeInput();
-            } else {
-                const ssize_t n = ::read(m_process->output(), buffer, sizeof buffer);
-                if (n == 0 || (n < 0 && errno != EAGAIN && errno != EINTR))
-                    m_process->closeOutput();
-                else if (n > 0 && !sink.write(buffer, n))
-                    outcome.failure = QStringLiteral("cannot write %1").arg(outputFile);
-            }
-        }
-    }
-    if (outcome.failure.isEmpty() && m_process->output() < 0 && !sink.finish())
-        outcome.failure = QStringLiteral("cannot write %1").arg(outputFile);
+        throw platform::Failure(QStringLiteral("cannot read the spool"));
+    const FileDescriptor output{::open(QFile::encodeName(outputFile).constData(),
+                                       O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600)};
+    if (output.fd < 0)
+        throw platform::Failure(QStringLiteral("cannot write %1").arg(outputFile));
+    // Told what to print on its standard input, which it reads to the end.
+    // A driver that has gone takes nothing; its end tells why.
+    platform::writeAll(m_process->input(), "(" + QByteArray(SpoolName) + ") run\n");
     m_process->closeInput();
-    m_process->closeOutput();
-    outcome.ended = outcome.failure.isEmpty() ? m_process->wait(remaining()) : false;
-    if (!outcome.ended) {
+    Sink sink(output.fd, outputFile, m_readerSetup, pageSetup);
+    try {
+        m_process->drainOutput(deadline, [&](QByteArrayView piece) { sink.write(piece); });
+        sink.finish();
+        if (!m_process->wait(deadline.remainingTime()))
+            throw platform::Failure(QStringLiteral("the printer did not finish in time"));
+    } catch (const platform::Failure&) {
+        // Late, or its output cannot be kept: it is ended here.
         m_process->signal(SIGKILL);
         m_process->wait(-1);
+        throw;
     }
-    outcome.exitCode = outcome.ended ? m_process->exitCode() : std::nullopt;
-    return outcome;
+    if (m_process->terminationSignal())
+        throw Killed(QStringLiteral("the printer driver ended with code -1"));
+    if (m_process->exitCode() != 0)
+        throw platform::Failure(QStringLiteral("the printer driver ended with code %1")
+                                    .arg(m_process->exitCode().value_or(-1)));
 }
 
 } // namespace quillmer::printqueue

@@ -1,12 +1,13 @@
 #pragma once
 
+#include "platform/failure.h"
 #include "platform/process.h"
 #include "printqueue/ghostscriptcommand.h"
 
 #include <QByteArray>
+#include <QDeadlineTimer>
 #include <QString>
 #include <QTemporaryDir>
-#include <chrono>
 #include <memory>
 #include <optional>
 
@@ -28,20 +29,20 @@ namespace quillmer::printqueue {
 class PrinterDriver
 {
 public:
-    struct Outcome
+    // A print that failed because the driver had ended by a signal before it
+    // printed: killed while it waited, so a fresh driver may print instead.
+    class Killed : public platform::Failure
     {
-        bool ended = false;          // false: killed at the time limit
-        std::optional<int> exitCode; // when it ended by exiting
-        QString failure;             // a file that could not be read or written
-        bool succeeded() const { return ended && exitCode == 0 && failure.isEmpty(); }
+    public:
+        using Failure::Failure;
     };
 
-    // Starts gsPath as the driver, reading its spool as reading says; null
-    // (and errno in error) when it cannot run.
+    // Starts gsPath as the driver, reading its spool as reading says.
+    // Throws platform::Failure when it cannot run.
     static std::unique_ptr<PrinterDriver> start(const QString& gsPath,
                                                 const QByteArray& documentSetup,
                                                 const QByteArray& readerSetup,
-                                                ghostscript::SpoolReading reading, int* error);
+                                                ghostscript::SpoolReading reading);
     // Kills the driver when it has not printed, and removes its scratch files.
     ~PrinterDriver();
 
@@ -51,17 +52,19 @@ public:
     bool waiting();
 
     // Hands the driver spoolPdf and writes its PostScript into outputFile
-    // (replaced), within limit; past it, the driver is killed. pageSetup
-    // goes in after the reader set-up. outputFile may be incomplete when the
-    // outcome is not a success.
-    Outcome print(const QString& spoolPdf, const QString& outputFile,
-                  std::chrono::milliseconds limit, const QByteArray& pageSetup = QByteArray());
+    // (replaced) before the deadline; past it, the driver is killed.
+    // pageSetup goes in after the reader set-up. Throws platform::Failure
+    // (Killed, for a driver that had been killed) when the driver fails,
+    // when it is late or when a file cannot be read or written; outputFile
+    // may then be incomplete.
+    void print(const QString& spoolPdf, const QString& outputFile, const QDeadlineTimer& deadline,
+               const QByteArray& pageSetup = QByteArray());
 
     // Where readerSetup goes into PostScript: before the first line that
-    // begins an object ("12 0 obj") or a resource ("%%BeginResource:"); -1
-    // when text, the start of a file, holds none yet. Only whole lines
-    // count.
-    static qsizetype readerSetupPosition(const QByteArray& text);
+    // begins an object ("12 0 obj") or a resource ("%%BeginResource:");
+    // nothing while text, the start of a file, holds none yet. Only whole
+    // lines count.
+    static std::optional<qsizetype> readerSetupPosition(const QByteArray& text);
 
 private:
     PrinterDriver(QString program, std::unique_ptr<QTemporaryDir> scratch,

@@ -1,23 +1,21 @@
 #include "printqueue/transparency.h"
 
+#include "platform/failure.h"
 #include "platform/process.h"
 #include "printqueue/ghostscriptcommand.h"
 
-#include <QFile>
 #include <QHash>
 #include <algorithm>
-#include <cerrno>
+#include <csetjmp>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <jpeglib.h>
 #include <limits>
-#include <poll.h>
-#include <signal.h>
-#include <unistd.h>
 
 namespace quillmer::printqueue::transparency {
 
 namespace {
-
-using Clock = std::chrono::steady_clock;
 
 // Low enough to be quick, high enough that a see-through square of a
 // centimetre covers several blocks.
@@ -31,52 +29,21 @@ constexpr int Block = 2;
 constexpr int GreyTolerance = 16;
 constexpr int StrongTolerance = 64;
 
-// Everything a run writes on its standard output within the deadline;
-// nothing when it fails, is late, or writes more than maxBytes.
-std::optional<QByteArray> output(const QString& gsPath, const QStringList& arguments,
-                                 Clock::time_point deadline, qsizetype maxBytes)
+// Everything a run writes on its standard output before the deadline, at
+// most maxBytes; throws platform::Failure when it fails, is late or writes
+// more.
+QByteArray output(const QString& gsPath, const QStringList& arguments,
+                  const QDeadlineTimer& deadline, qsizetype maxBytes)
 {
     platform::ProcessOptions options;
     options.pipeOutput = true;
     options.discardErrorOutput = true;
-    auto process = platform::Process::start(gsPath, arguments, options);
+    int error = 0;
+    const auto process = platform::Process::start(gsPath, arguments, options, &error);
     if (!process)
-        return std::nullopt;
-    QByteArray data;
-    char buffer[64 * 1024];
-    bool failed = false;
-    while (!failed) {
-        const auto left =
-            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-        pollfd p{process->output(), POLLIN, 0};
-        if (left <= 0 || ::poll(&p, 1, int(std::min<qint64>(left, 1000))) < 0) {
-            failed = left <= 0 || errno != EINTR;
-            continue;
-        }
-        if (!p.revents)
-            continue;
-        const ssize_t n = ::read(process->output(), buffer, sizeof buffer);
-        if (n == 0)
-            break;
-        if (n < 0) {
-            failed = errno != EINTR;
-            continue;
-        }
-        data.append(buffer, n);
-        failed = data.size() > maxBytes;
-    }
-    process->closeOutput();
-    if (failed ||
-        !process->wait(std::max<qint64>(
-            0, std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now())
-                   .count()))) {
-        process->signal(SIGKILL);
-        process->wait(-1);
-        return std::nullopt;
-    }
-    if (process->exitCode() != 0)
-        return std::nullopt;
-    return data;
+        throw platform::Failure(QStringLiteral("cannot start %1 (%2)")
+                                    .arg(gsPath, QString::fromLocal8Bit(std::strerror(error))));
+    return process->collectOutput(deadline, maxBytes);
 }
 
 // The next whitespace-separated number of a PGM header at pos, skipping
@@ -101,20 +68,6 @@ int headerNumber(const QByteArray& s, qsizetype& pos)
 }
 
 } // namespace
-
-bool used(const QString& pdf)
-{
-    QFile file(pdf);
-    if (!file.open(QIODevice::ReadOnly))
-        return false;
-    const QByteArray data = file.readAll();
-    // Names a PDF writer spells with a space or a delimiter after them.
-    for (const char* marker :
-         {"/SMask", "/CA ", "/ca ", "/CA\n", "/ca\n", "/BM", "/Transparency", "/ObjStm"})
-        if (data.contains(marker))
-            return true;
-    return false;
-}
 
 QList<GreyPage> readPgm(const QByteArray& stream)
 {
@@ -141,21 +94,28 @@ QList<GreyPage> readPgm(const QByteArray& stream)
     return pages;
 }
 
-std::optional<QList<QRectF>> changedRegions(const GreyPage& with, const GreyPage& without)
+namespace {
+
+// A page's blocks, row by row.
+struct Blocks
 {
-    if (with.width != without.width || with.height != without.height || with.width < Block ||
-        with.height < Block)
-        return std::nullopt;
-    const int columns = with.width / Block, rows = with.height / Block;
-    // 0 unchanged, 1 changed, 2 changed much.
-    std::vector<char> changed(std::size_t(columns) * rows, 0);
+    int columns = 0, rows = 0;
+    std::vector<char> values;
+    char& at(int row, int column) { return values[std::size_t(row) * columns + column]; }
+};
+
+// How much each block changed: 0 not, 1 changed, 2 changed much.
+Blocks changedBlocks(const GreyPage& with, const GreyPage& without)
+{
+    Blocks changed{with.width / Block, with.height / Block, {}};
+    changed.values.assign(std::size_t(changed.columns) * changed.rows, 0);
     const auto grey = [](const GreyPage& page, int x, int y) {
         x = std::clamp(x, 0, page.width - 1);
         y = std::clamp(y, 0, page.height - 1);
         return int(static_cast<unsigned char>(page.pixels[qsizetype(y) * page.width + x]));
     };
-    for (int row = 0; row < rows; ++row)
-        for (int column = 0; column < columns; ++column) {
+    for (int row = 0; row < changed.rows; ++row)
+        for (int column = 0; column < changed.columns; ++column) {
             // Ghostscript places a picture a pixel apart with and without
             // transparency: a block that matches the page with transparency
             // a pixel away has not changed.
@@ -168,35 +128,39 @@ std::optional<QList<QRectF>> changedRegions(const GreyPage& with, const GreyPage
                             sum += grey(with, x + dx, y + dy) - grey(without, x, y);
                     moved = std::min(moved, std::abs(sum));
                 }
-            changed[std::size_t(row) * columns + column] =
+            changed.at(row, column) =
                 moved > StrongTolerance * Block * Block ? 2 : moved > GreyTolerance * Block * Block;
         }
-    // Changed blocks at most two blocks apart make one group; a group where
-    // some block changed much is covered, each of its blocks with a block
-    // around it.
-    std::vector<char> covered(changed.size(), 0);
-    std::vector<char> seen(changed.size(), 0);
-    std::vector<int> group;
+    return changed;
+}
+
+// Changed blocks at most two blocks apart make one group; a group where
+// some block changed much is covered, each of its blocks with a block
+// around it.
+Blocks coveredBlocks(const Blocks& changed)
+{
+    const int columns = changed.columns, rows = changed.rows;
+    Blocks covered{columns, rows, std::vector<char>(changed.values.size(), 0)};
+    std::vector<char> seen(changed.values.size(), 0);
+    std::vector<int> group, stack;
     for (int start = 0; start < columns * rows; ++start) {
-        if (!changed[start] || seen[start])
+        if (!changed.values[start] || seen[start])
             continue;
         bool strong = false;
         group.clear();
-        std::vector<int> stack{start};
+        stack = {start};
         seen[start] = 1;
         while (!stack.empty()) {
             const int at = stack.back();
             stack.pop_back();
             group.push_back(at);
-            const int row = at / columns, column = at % columns;
-            strong = strong || changed[at] == 2;
+            strong = strong || changed.values[at] == 2;
             for (int dy = -2; dy <= 2; ++dy)
                 for (int dx = -2; dx <= 2; ++dx) {
-                    const int r = row + dy, c = column + dx;
-                    if (r < 0 || r >= rows || c < 0 || c >= columns)
-                        continue;
+                    const int r = at / columns + dy, c = at % columns + dx;
                     const int next = r * columns + c;
-                    if (changed[next] && !seen[next]) {
+                    if (r >= 0 && r < rows && c >= 0 && c < columns && changed.values[next] &&
+                        !seen[next]) {
                         seen[next] = 1;
                         stack.push_back(next);
                     }
@@ -208,29 +172,34 @@ std::optional<QList<QRectF>> changedRegions(const GreyPage& with, const GreyPage
             const int row = at / columns, column = at % columns;
             for (int r = std::max(0, row - 1); r <= std::min(rows - 1, row + 1); ++r)
                 for (int c = std::max(0, column - 1); c <= std::min(columns - 1, column + 1); ++c)
-                    covered[std::size_t(r) * columns + c] = 1;
+                    covered.at(r, c) = 1;
         }
     }
-    // The covered blocks as rectangles: runs along each row, a run that
-    // continues one of the row above joining it; in fractions of the page,
-    // counted from the bottom.
+    return covered;
+}
+
+// The covered blocks as rectangles: runs along each row, a run that
+// continues one of the row above joining it; in fractions of the page,
+// counted from the bottom.
+QList<QRectF> rectanglesOf(Blocks& covered)
+{
+    const int columns = covered.columns, rows = covered.rows;
     QList<QRectF> regions;
     QHash<std::pair<int, int>, qsizetype> open; // run (first, last column) to its region
     for (int row = 0; row < rows; ++row) {
         QHash<std::pair<int, int>, qsizetype> next;
         for (int column = 0; column < columns;) {
-            if (!covered[std::size_t(row) * columns + column]) {
+            if (!covered.at(row, column)) {
                 ++column;
                 continue;
             }
             int end = column;
-            while (end + 1 < columns && covered[std::size_t(row) * columns + end + 1])
+            while (end + 1 < columns && covered.at(row, end + 1))
                 ++end;
             const std::pair<int, int> run{column, end};
             const double bottom = 1.0 - (row + 1) / double(rows);
             if (const auto above = open.constFind(run); above != open.cend()) {
-                QRectF& region = regions[*above];
-                region.setTop(bottom);
+                regions[*above].setTop(bottom);
                 next.insert(run, *above);
             } else {
                 regions << QRectF(column / double(columns), bottom,
@@ -244,27 +213,47 @@ std::optional<QList<QRectF>> changedRegions(const GreyPage& with, const GreyPage
     return regions;
 }
 
+} // namespace
+
+std::optional<QList<QRectF>> changedRegions(const GreyPage& with, const GreyPage& without)
+{
+    if (with.width != without.width || with.height != without.height || with.width < Block ||
+        with.height < Block)
+        return std::nullopt;
+    Blocks covered = coveredBlocks(changedBlocks(with, without));
+    return rectanglesOf(covered);
+}
+
 namespace {
 
-// The width and height a JPEG's frame header gives; 0, 0 when none.
+// A JPEG's width and height, as its frame header gives them (libjpeg).
+// Throws platform::Failure when it is not one.
 std::pair<int, int> jpegSize(const QByteArray& jpeg)
 {
-    qsizetype at = 2;
-    while (at + 9 < jpeg.size()) {
-        if (static_cast<unsigned char>(jpeg[at]) != 0xff) {
-            ++at;
-            continue;
-        }
-        const unsigned char marker = static_cast<unsigned char>(jpeg[at + 1]);
-        if (marker >= 0xc0 && marker <= 0xc3) {
-            const auto byte = [&](qsizetype i) { return int(static_cast<unsigned char>(jpeg[i])); };
-            return {byte(at + 7) << 8 | byte(at + 8), byte(at + 5) << 8 | byte(at + 6)};
-        }
-        const int length = int(static_cast<unsigned char>(jpeg[at + 2])) << 8 |
-                           static_cast<unsigned char>(jpeg[at + 3]);
-        at += 2 + length;
+    struct Errors
+    {
+        jpeg_error_mgr manager; // first: what libjpeg hands the handler
+        std::jmp_buf failed;
+    } errors;
+    jpeg_decompress_struct info;
+    info.err = jpeg_std_error(&errors.manager);
+    // libjpeg's own handler ends the program: back here instead.
+    errors.manager.error_exit = [](j_common_ptr common) {
+        std::longjmp(reinterpret_cast<Errors*>(common->err)->failed, 1);
+    };
+    errors.manager.output_message = [](j_common_ptr) {};
+    jpeg_create_decompress(&info);
+    std::pair<int, int> size{0, 0};
+    if (setjmp(errors.failed) == 0) {
+        jpeg_mem_src(&info, reinterpret_cast<const unsigned char*>(jpeg.constData()),
+                     static_cast<unsigned long>(jpeg.size()));
+        if (jpeg_read_header(&info, TRUE) == JPEG_HEADER_OK)
+            size = {int(info.image_width), int(info.image_height)};
     }
-    return {0, 0};
+    jpeg_destroy_decompress(&info);
+    if (size.first <= 0 || size.second <= 0)
+        throw platform::Failure(QStringLiteral("a page picture is not a JPEG"));
+    return size;
 }
 
 // At a printer's resolution, with smooth edges, as ps2write's own pictures
@@ -273,41 +262,32 @@ constexpr int PictureResolution = 300;
 
 } // namespace
 
-std::optional<QList<Overlay>> overlays(const QString& gsPath, const QString& pdf,
-                                       const QString& printed, std::chrono::milliseconds limit,
-                                       int maxPages, qsizetype maxBytes)
+QList<Overlay> overlays(const QString& gsPath, const QString& pdf, const QString& printed,
+                        const QDeadlineTimer& deadline, int maxPages, qsizetype maxBytes)
 {
-    const auto deadline = Clock::now() + limit;
     // A4 at the resolution is about 40 kB a page.
     const qsizetype maxGrey = qsizetype(maxPages) * 60 * 1024;
-    const auto with =
-        output(gsPath, ghostscript::greyPagesArguments(pdf, Resolution, false), deadline, maxGrey);
-    const auto without =
-        with ? output(gsPath, ghostscript::greyPagesArguments(printed, Resolution, true), deadline,
-                      maxGrey)
-             : std::nullopt;
-    if (!without)
-        return std::nullopt;
-    const QList<GreyPage> a = readPgm(*with), b = readPgm(*without);
-    if (a.isEmpty() || a.size() != b.size())
-        return std::nullopt;
+    const QList<GreyPage> with = readPgm(
+        output(gsPath, ghostscript::greyPagesArguments(pdf, Resolution, false), deadline, maxGrey));
+    const QList<GreyPage> without = readPgm(output(
+        gsPath, ghostscript::greyPagesArguments(printed, Resolution, true), deadline, maxGrey));
+    if (with.isEmpty() || with.size() != without.size())
+        throw platform::Failure(QStringLiteral("the pages could not be compared"));
     QList<Overlay> result;
-    for (qsizetype i = 0; i < a.size(); ++i) {
-        const auto regions = changedRegions(a[i], b[i]);
+    for (qsizetype i = 0; i < with.size(); ++i) {
+        const auto regions = changedRegions(with[i], without[i]);
         if (!regions)
-            return std::nullopt;
+            throw platform::Failure(QStringLiteral("the pages could not be compared"));
         if (!regions->isEmpty())
             result << Overlay{int(i + 1), *regions, QByteArray()};
     }
     qsizetype bytes = 0;
     for (Overlay& overlay : result) {
-        const auto jpeg =
+        overlay.jpeg =
             output(gsPath, ghostscript::pagePictureArguments(pdf, overlay.page, PictureResolution),
                    deadline, maxBytes - bytes);
-        if (!jpeg || jpegSize(*jpeg).first == 0)
-            return std::nullopt;
-        overlay.jpeg = *jpeg;
-        bytes += jpeg->size();
+        jpegSize(overlay.jpeg); // a picture of the page, or the check fails
+        bytes += overlay.jpeg.size();
     }
     return result;
 }

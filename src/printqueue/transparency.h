@@ -1,10 +1,10 @@
 #pragma once
 
 #include <QByteArray>
+#include <QDeadlineTimer>
 #include <QList>
 #include <QRectF>
 #include <QString>
-#include <chrono>
 #include <optional>
 
 namespace quillmer::printqueue {
@@ -18,10 +18,8 @@ namespace quillmer::printqueue {
 // see-through corners). The text under such a picture stays in the PDF.
 namespace transparency {
 
-// Whether the PDF uses transparency anywhere: soft masks, constant alpha,
-// blend modes or transparency groups. Reads the file's bytes; a PDF whose
-// objects are compressed into object streams counts as using it.
-bool used(const QString& pdf);
+// Whether a spool uses transparency, and its soft-masked pictures laid over
+// white: SpoolDocument (spooldocument.h).
 
 // One page drawn in grey, a byte a pixel.
 struct GreyPage
@@ -55,26 +53,18 @@ struct Overlay
     QByteArray jpeg;
 };
 
-// Soft-masked pictures (a chart with see-through corners, a logo with
-// smooth edges) laid over white ahead of the print: pdf written to output
-// with each 8-bit grey or RGB picture blended with its soft mask against
-// white and the mask gone. Printed without transparency, such a picture
-// keeps its own resolution and looks as it did wherever white lay under
-// it; where something else did, overlays() finds the change. The number of
-// pictures blended; 0 when there are none (output not written), -1 when
-// the PDF cannot be read or output written.
-int flattenImages(const QString& pdf, const QString& output);
-
 // The overlays that printing a PDF without transparency needs: where
-// printed (pdf, or a rewrite of it such as flattenImages() writes) drawn
-// without transparency looks other than pdf with it, pictures of pdf drawn
-// by Ghostscript at gsPath within limit. None when they look the same.
-// Nothing when it cannot tell (Ghostscript fails, the limit passes, more
-// than maxPages pages, more than maxBytes of pictures): the spool is then
-// printed with its transparency, as ps2write draws it.
-std::optional<QList<Overlay>> overlays(const QString& gsPath, const QString& pdf,
-                                       const QString& printed, std::chrono::milliseconds limit,
-                                       int maxPages = 300, qsizetype maxBytes = 64 * 1024 * 1024);
+// printed (pdf, or a rewrite of it with its soft-masked pictures laid over
+// white) drawn without transparency looks other than pdf with it, pictures
+// of pdf drawn by Ghostscript at gsPath before the deadline. None when they
+// look the same. Soft-masked pictures laid over white keep their own
+// resolution and look as they did wherever white lay under them; where
+// something else did, this finds the change. Throws platform::Failure when
+// it cannot tell (Ghostscript fails, the deadline passes, more than
+// maxPages pages, more than maxBytes of pictures).
+QList<Overlay> overlays(const QString& gsPath, const QString& pdf, const QString& printed,
+                        const QDeadlineTimer& deadline, int maxPages = 300,
+                        qsizetype maxBytes = 64 * 1024 * 1024);
 
 // The PostScript that lays the overlays over their pages: the pictures, and
 // an EndPage procedure that draws each one, clipped to its regions, when its

@@ -1,4 +1,6 @@
+#include "platform/failure.h"
 #include "printqueue/charactermaps.h"
+#include "printqueue/spooldocument.h"
 #include "support/files.h"
 #include "support/pdftools.h"
 
@@ -59,7 +61,7 @@ class TestCharacterMaps : public QObject
     charactermaps::MultiUnitValues read(const QByteArray& pdf)
     {
         test::writeFile(m_dir.filePath("spool.pdf"), pdf);
-        return charactermaps::multiUnitValues(m_dir.filePath("spool.pdf"));
+        return SpoolDocument(m_dir.filePath("spool.pdf")).multiUnitValues();
     }
 
 private slots:
@@ -88,8 +90,8 @@ private slots:
     }
 
     // By font name without its subset tag. Two subsets of one font that give
-    // a code different values cannot be told apart; files that are no PDF
-    // have none.
+    // a code different values cannot be told apart; a file that is no PDF
+    // is not read.
     void multiUnitValuesByFont()
     {
         const QByteArray ligature = "1 beginbfchar <41> <006600660069> endbfchar";
@@ -103,9 +105,8 @@ private slots:
         values = read(textPdf({{"BAAAAA+Sans", ligature},
                                {"CAAAAA+Sans", "1 beginbfchar <41> <00660066> endbfchar"}}));
         QVERIFY(values.ambiguous);
-        values = read("%PDF-1.4 nothing more");
-        QVERIFY(values.fonts.isEmpty() && !values.ambiguous);
-        QVERIFY(charactermaps::postScript(values).isEmpty());
+        QVERIFY_THROWS_EXCEPTION(platform::Failure, read("%PDF-1.4 nothing more"));
+        QVERIFY(charactermaps::postScript({}).isEmpty());
     }
 };
 

@@ -1,5 +1,7 @@
+#include "platform/failure.h"
 #include "printqueue/ghostscriptcommand.h"
 #include "printqueue/printers.h"
+#include "printqueue/spooldocument.h"
 #include "printqueue/transparency.h"
 #include "support/files.h"
 #include "support/pdftools.h"
@@ -80,18 +82,18 @@ private slots:
         const QString white = write("white.pdf", pagePdf(255, true));
         const QString black = write("black.pdf", pagePdf(0, true));
         const QString opaque = write("opaque.pdf", pagePdf(0, false));
-        QVERIFY(transparency::used(white));
-        QVERIFY(transparency::used(black));
-        QVERIFY(!transparency::used(opaque));
-        const auto none = transparency::overlays(Gs, white, white, std::chrono::seconds(60));
-        QVERIFY(none && none->isEmpty());
-        const auto one = transparency::overlays(Gs, black, black, std::chrono::seconds(60));
-        QVERIFY(one && one->size() == 1);
-        QCOMPARE(one->first().page, 1);
-        QVERIFY(one->first().jpeg.startsWith("\xff\xd8"));
+        QVERIFY(SpoolDocument(white).usesTransparency());
+        QVERIFY(SpoolDocument(black).usesTransparency());
+        QVERIFY(!SpoolDocument(opaque).usesTransparency());
+        const auto minute = [] { return QDeadlineTimer(std::chrono::seconds(60)); };
+        QVERIFY(transparency::overlays(Gs, white, white, minute()).isEmpty());
+        const auto one = transparency::overlays(Gs, black, black, minute());
+        QVERIFY(one.size() == 1);
+        QCOMPARE(one.first().page, 1);
+        QVERIFY(one.first().jpeg.startsWith("\xff\xd8"));
         // Over the see-through part of the picture in the page's top half,
         // not the word below it nor the picture's opaque part.
-        const QList<QRectF>& regions = one->first().regions;
+        const QList<QRectF>& regions = one.first().regions;
         const auto covered = [&](double x, double y) {
             return std::any_of(regions.begin(), regions.end(),
                                [&](const QRectF& r) { return r.contains(x, y); });
@@ -104,11 +106,14 @@ private slots:
             QVERIFY(region.y() > 0.3);
         // It cannot tell: not a PDF, no Ghostscript, no time, no room.
         const QString junk = write("junk.pdf", "%PDF-1.4 nothing more");
-        QVERIFY(!transparency::overlays(Gs, junk, junk, std::chrono::seconds(60)));
-        QVERIFY(!transparency::overlays(m_dir.filePath("no/gs"), black, black,
-                                        std::chrono::seconds(60)));
-        QVERIFY(!transparency::overlays(Gs, black, black, std::chrono::milliseconds(0)));
-        QVERIFY(!transparency::overlays(Gs, black, black, std::chrono::seconds(60), 300, 100));
+        QVERIFY_THROWS_EXCEPTION(platform::Failure,
+                                 transparency::overlays(Gs, junk, junk, minute()));
+        QVERIFY_THROWS_EXCEPTION(platform::Failure, transparency::overlays(m_dir.filePath("no/gs"),
+                                                                           black, black, minute()));
+        QVERIFY_THROWS_EXCEPTION(platform::Failure,
+                                 transparency::overlays(Gs, black, black, QDeadlineTimer(0)));
+        QVERIFY_THROWS_EXCEPTION(platform::Failure,
+                                 transparency::overlays(Gs, black, black, minute(), 300, 100));
     }
 
     void readsPgmStreams()
