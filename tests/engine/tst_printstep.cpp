@@ -68,16 +68,17 @@ private:
     QString m_keep;
 };
 
-// A flat OpenDocument spreadsheet around these tables.
-QByteArray spreadsheet(const char* tables)
+// A flat OpenDocument spreadsheet around these tables, with these styles.
+QByteArray spreadsheet(const QByteArray& tables, const QByteArray& styles = {})
 {
     return QByteArray(R"(<?xml version="1.0" encoding="UTF-8"?>
 <office:document xmlns:office="urn:oasis:names:tc:opendocument:xmlns:office:1.0"
  xmlns:table="urn:oasis:names:tc:opendocument:xmlns:table:1.0"
- xmlns:text="urn:oasis:names:tc:opendocument:xmlns:text:1.0" office:version="1.2"
+ xmlns:text="urn:oasis:names:tc:opendocument:xmlns:text:1.0"
+ xmlns:style="urn:oasis:names:tc:opendocument:xmlns:style:1.0" office:version="1.2"
  office:mimetype="application/vnd.oasis.opendocument.spreadsheet">
- <office:body><office:spreadsheet>
-)") + tables +
+)") + styles +
+           "\n <office:body><office:spreadsheet>\n" + tables +
            " </office:spreadsheet></office:body>\n</office:document>\n";
 }
 
@@ -100,6 +101,56 @@ const char* const VietnameseWorkbook = R"(  <table:table table:name="Trang">
    <table:table-row><table:table-cell><text:p>Tiếng Việt có dấu hỏi, ngã</text:p></table:table-cell></table:table-row>
   </table:table>
 )";
+
+// Long texts, in Latin and in Cyrillic, in the last of the narrow columns a
+// page holds, each running past the printed area onto the next page: the
+// office draws each on both pages under a clip. The last eight have their
+// neighbour filled, so that the office cuts them short at the cell.
+QByteArray clippedTextWorkbook()
+{
+    const QStringList latin = QStringLiteral("The carrier undertakes to deliver the consignment "
+                                             "entrusted to him by the shipper to the point of "
+                                             "destination and release it")
+                                  .split(u' ');
+    const QStringList cyrillic =
+        QStringLiteral("Перевозчик груза обязуется доставить вверенный ему отправителем груз в "
+                       "пункт назначения и выдать его управомоченному на получение лицу")
+            .split(u' ');
+    QString rows;
+    for (int i = 0; i < 48; ++i) {
+        const QStringList& words = i % 2 ? cyrillic : latin;
+        const int column = i < 40 ? 7 : 6;
+        rows +=
+            QStringLiteral("<table:table-row><table:table-cell><text:p>%1</text:p>"
+                           "</table:table-cell><table:table-cell "
+                           "table:number-columns-repeated=\"%2\"/><table:table-cell><text:p>%3"
+                           "</text:p></table:table-cell>%4</table:table-row>\n")
+                .arg(i)
+                .arg(column - 1)
+                .arg(words.mid((i / 2) % (words.size() - 8), 8).join(u' '),
+                     column == 6 ? "<table:table-cell><text:p>x</text:p></table:table-cell>" : "");
+    }
+    return spreadsheet(
+        ("  <table:table table:name=\"Clipped\">\n   <table:table-column "
+         "table:style-name=\"narrow\" table:number-columns-repeated=\"16\"/>\n" +
+         rows + "  </table:table>\n")
+            .toUtf8(),
+        R"(<office:automatic-styles><style:style style:name="narrow" style:family="table-column">)"
+        R"(<style:table-column-properties style:column-width="0.8in"/></style:style>)"
+        "</office:automatic-styles>");
+}
+
+// The words of each page as pdftotext reads them, sorted.
+QList<QStringList> pageWords(const QString& pdf)
+{
+    QList<QStringList> pages;
+    for (const QString& page : pageTexts(pdf)) {
+        QStringList words = page.split(u' ', Qt::SkipEmptyParts);
+        words.sort();
+        pages << words;
+    }
+    return pages;
+}
 
 } // namespace
 
@@ -134,15 +185,18 @@ class TestPrintStep : public QObject
         return pdf;
     }
 
-    QString writtenWorkbook(const QString& name, const char* content)
+    QString writtenWorkbook(const QString& name, const QByteArray& spreadsheet)
     {
         const QString path = m_dir.filePath(name);
         QFile f(path);
         f.open(QIODevice::WriteOnly);
-        f.write(spreadsheet(content));
+        f.write(spreadsheet);
         return path;
     }
-    QString sharedStyleWorkbook() { return writtenWorkbook("shared.fods", SharedStyleWorkbook); }
+    QString sharedStyleWorkbook()
+    {
+        return writtenWorkbook("shared.fods", spreadsheet(SharedStyleWorkbook));
+    }
 
 private slots:
     void initTestCase()
@@ -381,7 +435,7 @@ private slots:
         QFETCH(QList<char16_t>, range);
         QFETCH(QByteArray, font);
         if (workbook.isEmpty())
-            workbook = writtenWorkbook("vietnamese.fods", VietnameseWorkbook);
+            workbook = writtenWorkbook("vietnamese.fods", spreadsheet(VietnameseWorkbook));
         const QString pdf = convert(workbook, ConversionOptions());
         const QStringList text = pageTexts(pdf);
         QCOMPARE(text, pageTexts(spool()));
@@ -396,6 +450,24 @@ private slots:
             QVERIFY2(row.isEmpty() || (row.contains(" yes ") && !row.contains("Type 3")),
                      row.constData());
         QVERIFY2(fonts.contains(font), fonts.constData());
+    }
+
+    // Text the office clips at the printed area keeps every word whole, as
+    // in its own export, and the pages look the same: a word under the
+    // clip's edge lost its letters beyond it.
+    void clippedTextKeepsItsWords()
+    {
+        ConversionOptions options;
+        options.showGridlines = 0;
+        const QString pdf =
+            convert(writtenWorkbook("clipped.fods", clippedTextWorkbook()), options);
+        const QList<QStringList> words = pageWords(pdf);
+        QVERIFY(words.size() >= 2);
+        QVERIFY(words[0].contains(QStringLiteral("назначения")));
+        QCOMPARE(words, pageWords(spool()));
+        for (int page = 1; page <= words.size(); ++page)
+            QVERIFY(test::samePage(test::pagePixels(pdf, page, m_dir.path(), 50),
+                                   test::pagePixels(spool(), page, m_dir.path(), 50)));
     }
 
     void cleanupTestCase()
