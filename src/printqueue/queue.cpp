@@ -56,7 +56,8 @@ void printSpool(const PrintJob& job)
     if (spool.transparency == Transparency::Used) {
         const QDeadlineTimer check(std::min(CheckLimit, job.timeLimit / 4));
         try {
-            overlays = transparency::overlays(job.ghostscript, job.spool, spool.flattened, check);
+            overlays = transparency::overlays(job.ghostscript, job.spool, spool.marked,
+                                              spool.flattened, check);
         } catch (const platform::Failure&) {
             // It cannot tell: the pictures of ps2write's own.
         }

@@ -262,8 +262,9 @@ constexpr int PictureResolution = 300;
 
 } // namespace
 
-QList<Overlay> overlays(const QString& gsPath, const QString& pdf, const QString& printed,
-                        const QDeadlineTimer& deadline, int maxPages, qsizetype maxBytes)
+QList<Overlay> overlays(const QString& gsPath, const QString& original, const QString& pdf,
+                        const QString& printed, const QDeadlineTimer& deadline, int maxPages,
+                        qsizetype maxBytes)
 {
     // A4 at the resolution is about 40 kB a page.
     const qsizetype maxGrey = qsizetype(maxPages) * 60 * 1024;
@@ -283,9 +284,9 @@ QList<Overlay> overlays(const QString& gsPath, const QString& pdf, const QString
     }
     qsizetype bytes = 0;
     for (Overlay& overlay : result) {
-        overlay.jpeg =
-            output(gsPath, ghostscript::pagePictureArguments(pdf, overlay.page, PictureResolution),
-                   deadline, maxBytes - bytes);
+        overlay.jpeg = output(
+            gsPath, ghostscript::pagePictureArguments(original, overlay.page, PictureResolution),
+            deadline, maxBytes - bytes);
         jpegSize(overlay.jpeg); // a picture of the page, or the check fails
         bytes += overlay.jpeg.size();
     }

@@ -54,16 +54,19 @@ struct Overlay
 };
 
 // The overlays that printing a PDF without transparency needs: where
-// printed (pdf, or a rewrite of it with its soft-masked pictures laid over
-// white) drawn without transparency looks other than pdf with it, pictures
-// of pdf drawn by Ghostscript at gsPath before the deadline. None when they
-// look the same. Soft-masked pictures laid over white keep their own
-// resolution and look as they did wherever white lay under them; where
-// something else did, this finds the change. Throws platform::Failure when
-// it cannot tell (Ghostscript fails, the deadline passes, more than
-// maxPages pages, more than maxBytes of pictures).
-QList<Overlay> overlays(const QString& gsPath, const QString& pdf, const QString& printed,
-                        const QDeadlineTimer& deadline, int maxPages = 300,
+// printed (a rewrite of pdf with its soft-masked pictures laid over white)
+// drawn without transparency looks other than pdf with it, pictures of
+// original drawn by Ghostscript before the deadline. None when they look
+// the same. Soft-masked pictures laid over white keep their own resolution
+// and look as they did wherever white lay under them; where something else
+// did, this finds the change. (pdf and printed hold the same invisible
+// text; original, the office's own spool, holds none, for Ghostscript 10.0
+// draws text that follows invisible text in one text object where the
+// invisible text began.) Throws platform::Failure when it cannot tell
+// (Ghostscript fails, the deadline passes, more than maxPages pages, more
+// than maxBytes of pictures).
+QList<Overlay> overlays(const QString& gsPath, const QString& original, const QString& pdf,
+                        const QString& printed, const QDeadlineTimer& deadline, int maxPages = 300,
                         qsizetype maxBytes = 64 * 1024 * 1024);
 
 // The PostScript that lays the overlays over their pages: the pictures, and

@@ -86,8 +86,8 @@ private slots:
         QVERIFY(SpoolDocument(black).usesTransparency());
         QVERIFY(!SpoolDocument(opaque).usesTransparency());
         const auto minute = [] { return QDeadlineTimer(std::chrono::seconds(60)); };
-        QVERIFY(transparency::overlays(Gs, white, white, minute()).isEmpty());
-        const auto one = transparency::overlays(Gs, black, black, minute());
+        QVERIFY(transparency::overlays(Gs, white, white, white, minute()).isEmpty());
+        const auto one = transparency::overlays(Gs, black, black, black, minute());
         QVERIFY(one.size() == 1);
         QCOMPARE(one.first().page, 1);
         QVERIFY(one.first().jpeg.startsWith("\xff\xd8"));
@@ -107,13 +107,14 @@ private slots:
         // It cannot tell: not a PDF, no Ghostscript, no time, no room.
         const QString junk = write("junk.pdf", "%PDF-1.4 nothing more");
         QVERIFY_THROWS_EXCEPTION(platform::Failure,
-                                 transparency::overlays(Gs, junk, junk, minute()));
-        QVERIFY_THROWS_EXCEPTION(platform::Failure, transparency::overlays(m_dir.filePath("no/gs"),
-                                                                           black, black, minute()));
-        QVERIFY_THROWS_EXCEPTION(platform::Failure,
-                                 transparency::overlays(Gs, black, black, QDeadlineTimer(0)));
-        QVERIFY_THROWS_EXCEPTION(platform::Failure,
-                                 transparency::overlays(Gs, black, black, minute(), 300, 100));
+                                 transparency::overlays(Gs, junk, junk, junk, minute()));
+        QVERIFY_THROWS_EXCEPTION(
+            platform::Failure,
+            transparency::overlays(m_dir.filePath("no/gs"), black, black, black, minute()));
+        QVERIFY_THROWS_EXCEPTION(
+            platform::Failure, transparency::overlays(Gs, black, black, black, QDeadlineTimer(0)));
+        QVERIFY_THROWS_EXCEPTION(
+            platform::Failure, transparency::overlays(Gs, black, black, black, minute(), 300, 100));
     }
 
     void readsPgmStreams()
