@@ -109,6 +109,31 @@ public:
         return b.apart(m_page) ? Whole::Shown : Whole::Invisible;
     }
 
+    // Whether every glyph of the items shows, the box of all of them lying
+    // inside the clip or off the page; advance: how far they move.
+    template <typename Moved>
+    bool allShown(const std::vector<ShowItem>& items, const Moved& moved, double& advance) const
+    {
+        double x = 0, first = std::numeric_limits<double>::infinity(), last = -first;
+        for (const ShowItem& item : items) {
+            if (!item.isString) {
+                x += moved(item);
+                continue;
+            }
+            for (const char c : item.bytes) {
+                first = std::min(first, x);
+                last = std::max(last, x);
+                x += advanceOf(m_font, m_p, static_cast<unsigned char>(c));
+            }
+        }
+        advance = x;
+        if (first > last)
+            return true;
+        const Box& all = m_font.all;
+        const Bounds b = onPage(m_p, all, first + all.x0 * m_scale, last + all.x1 * m_scale);
+        return b.within(m_clip) || b.apart(m_page);
+    }
+
     // A glyph of a string the clip's edge cuts, drawn from x.
     Drawn glyph(unsigned char code, double x) const
     {
@@ -204,6 +229,9 @@ Cut TextCutter::cut(const std::vector<ShowItem>& items, const FontMetrics& font,
     // First as wholes: an operator whose strings all show stays as it is,
     // one whose strings are all hidden is drawn invisible as it is.
     Cut cut;
+    if (measure.allShown(items, moved, cut.advance))
+        return cut;
+    cut.advance = 0;
     bool shown = true, hidden = true;
     m_wholes.clear();
     for (const ShowItem& item : items) {
