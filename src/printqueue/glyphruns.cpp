@@ -61,8 +61,14 @@ bool reaches(const Bounds& ink, const Bounds& clip)
 // line.
 Bounds onPage(const TextPlacement& p, const Box& box, double left, double right)
 {
-    const auto r = p.toPage.transformRectangle(
-        {left, p.rise + box.y0 / 1000 * p.size, right, p.rise + box.y1 / 1000 * p.size});
+    const double bottom = p.rise + box.y0 / 1000 * p.size, top = p.rise + box.y1 / 1000 * p.size;
+    const QPDFMatrix& m = p.toPage;
+    if (m.b == 0 && m.c == 0) { // upright text, the most: no need to turn the corners
+        const double x0 = m.a * left + m.e, x1 = m.a * right + m.e;
+        const double y0 = m.d * bottom + m.f, y1 = m.d * top + m.f;
+        return {std::min(x0, x1), std::min(y0, y1), std::max(x0, x1), std::max(y0, y1)};
+    }
+    const auto r = m.transformRectangle({left, bottom, right, top});
     return {r.llx, r.lly, r.urx, r.ury};
 }
 
@@ -180,12 +186,13 @@ bool settleBlanks(std::vector<Piece>& pieces)
 // it stands in; the invisible runs in mode 3, then fill mode again.
 QByteArray runsText(const std::vector<Piece>& pieces, int* hidden)
 {
-    QByteArray text, glyphs;
-    bool open = false, invisible = false;
+    QByteArray text;
+    text.reserve(qsizetype(pieces.size()) * 6 + 32);
+    bool open = false, invisible = false, inGlyphs = false;
     const auto endGlyphs = [&] {
-        if (!glyphs.isEmpty())
-            text += '<' + glyphs.toHex() + "> ";
-        glyphs.clear();
+        if (inGlyphs)
+            text.append("> ");
+        inGlyphs = false;
     };
     for (const Piece& piece : pieces) {
         const bool drawn = piece.kind != Piece::Number;
@@ -193,26 +200,31 @@ QByteArray runsText(const std::vector<Piece>& pieces, int* hidden)
         if (!open || (drawn && nowInvisible != invisible)) {
             endGlyphs();
             if (open)
-                text += "] TJ ";
+                text.append("] TJ ");
             if (drawn && nowInvisible != invisible) {
-                text += nowInvisible ? "3 Tr " : "0 Tr ";
+                text.append(nowInvisible ? "3 Tr " : "0 Tr ");
                 *hidden += nowInvisible;
                 invisible = nowInvisible;
             }
-            text += '[';
+            text.append('[');
             open = true;
         }
         if (piece.kind == Piece::Glyph) {
-            glyphs += piece.byte;
+            static constexpr char Hex[] = "0123456789ABCDEF";
+            if (!inGlyphs)
+                text.append('<');
+            inGlyphs = true;
+            const auto byte = static_cast<unsigned char>(piece.byte);
+            text.append(Hex[byte >> 4]).append(Hex[byte & 15]);
         } else {
             endGlyphs();
-            text += piece.written.toByteArray() + ' ';
+            text.append(piece.written).append(' ');
         }
     }
     endGlyphs();
-    text += "] TJ ";
+    text.append("] TJ ");
     if (invisible)
-        text += "0 Tr ";
+        text.append("0 Tr ");
     return text;
 }
 
@@ -233,14 +245,15 @@ Cut TextCutter::cut(const std::vector<ShowItem>& items, const FontMetrics& font,
         return cut;
     cut.advance = 0;
     bool shown = true, hidden = true;
-    m_wholes.clear();
+    m_strings.clear();
     for (const ShowItem& item : items) {
         if (!item.isString) {
             cut.advance += moved(item);
             continue;
         }
+        const double start = cut.advance;
         const Whole whole = measure.whole(item.bytes, cut.advance);
-        m_wholes.push_back(char(whole));
+        m_strings.push_back({start, char(whole)});
         shown = shown && whole == Whole::Shown;
         hidden = hidden && whole == Whole::Invisible;
     }
@@ -250,24 +263,25 @@ Cut TextCutter::cut(const std::vector<ShowItem>& items, const FontMetrics& font,
     }
     // Then the glyphs of the strings the clip's edge cuts, one by one.
     m_pieces.clear();
-    double x = 0;
-    auto whole = m_wholes.cbegin();
+    auto string = m_strings.cbegin();
     for (const ShowItem& item : items) {
         if (!item.isString) {
-            x += moved(item);
             m_pieces.push_back({Piece::Number, Drawn::AsItWas, 0, item.written});
-        } else if (const Whole w = Whole(*whole++); w != Whole::Cut) {
-            for (const char c : item.bytes)
-                x += measure.advance(static_cast<unsigned char>(c));
-            m_pieces.push_back({Piece::String,
-                                w == Whole::Invisible ? Drawn::Invisible : Drawn::AsItWas, 0,
-                                item.written});
-        } else {
-            for (const char c : item.bytes) {
-                const auto code = static_cast<unsigned char>(c);
-                m_pieces.push_back({Piece::Glyph, measure.glyph(code, x), c, {}});
-                x += measure.advance(code);
-            }
+            continue;
+        }
+        const auto [start, whole] = *string++;
+        if (Whole(whole) != Whole::Cut) {
+            m_pieces.push_back(
+                {Piece::String,
+                 Whole(whole) == Whole::Invisible ? Drawn::Invisible : Drawn::AsItWas, 0,
+                 item.written});
+            continue;
+        }
+        double x = start;
+        for (const char c : item.bytes) {
+            const auto code = static_cast<unsigned char>(c);
+            m_pieces.push_back({Piece::Glyph, measure.glyph(code, x), c, {}});
+            x += measure.advance(code);
         }
     }
     if (!settleBlanks(m_pieces))

@@ -11,6 +11,7 @@
 #include <limits>
 #include <qpdf/QPDFMatrix.hh>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace quillmer::printqueue::clippedtext {
@@ -96,7 +97,8 @@ public:
     };
 
 private:
-    std::vector<char> m_wholes;
+    // Each string of the operator: where it starts, and how it lies.
+    std::vector<std::pair<double, char>> m_strings;
     std::vector<Piece> m_pieces;
 };
 
