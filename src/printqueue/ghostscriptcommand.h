@@ -55,7 +55,7 @@ struct SpoolReading
     // "ffi", a letter with a combining mark); the older one keeps them. It
     // reads some spools two to three times slower, so only spools whose
     // values the queue cannot carry over itself take it
-    // (platform/charactermaps.h).
+    // (printqueue/charactermaps.h).
     bool olderInterpreter = false;
     bool operator==(const SpoolReading&) const = default;
 };

@@ -45,8 +45,11 @@ class PrinterDriver;
 // (FontInfo /GlyphNames2Unicode), so a PDF made from it with pdfwrite can be
 // searched and copied from, and every page keeps the spool's exact size.
 //
-// The driver (platform/printerdriver) can be started ahead with prepare();
-// a print takes it when it was started from the registry's present GSPath.
+// What a print does is the queue's policy (queue.h); this is its entry,
+// where its failures become the automation error 1004. The driver
+// (printqueue/printerdriver) can be started ahead with prepare(); a print
+// takes it when it was started from the registry's present GSPath for the
+// reading the spool needs.
 class RegistryPrinters : public InstalledPrinters
 {
 public:
