@@ -27,4 +27,27 @@ bool writeFileAtomically(const QString& path, const QByteArray& data);
 // the description names the file and the reason.
 void copyFileAtomically(const QString& source, const QString& target);
 
+// A file that another program writes by name and that then takes target's
+// place, with the same guarantee: path() is a new, hidden, empty file in
+// target's folder (".<name>.XXXXXX"); commit() flushes it to disk, gives it
+// target's permissions and renames it over target. Until then, and when the
+// writer or commit() fails, the file is removed again when the object goes,
+// and target stays as it was. Both throw AppError as copyFileAtomically.
+class PendingFile
+{
+public:
+    explicit PendingFile(const QString& target);
+    ~PendingFile();
+    PendingFile(const PendingFile&) = delete;
+    PendingFile& operator=(const PendingFile&) = delete;
+
+    QString path() const { return m_path; }
+    void commit();
+
+private:
+    QString m_target;
+    QString m_path;
+    bool m_committed = false;
+};
+
 } // namespace quillmer::platform
