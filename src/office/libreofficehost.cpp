@@ -1,6 +1,7 @@
 #include "office/libreofficehost.h"
 
 #include "office/officeinstance.h"
+#include "office/officepassword.h"
 #include "office/officeworkbook.h"
 #include "platform/registrynames.h"
 
@@ -41,6 +42,15 @@ std::shared_ptr<Workbook> LibreOfficeHost::ActiveWorkbook()
     auto workbook = m_instance->activeWorkbook.lock();
     if (!workbook || isClosedWorkbook(*workbook))
         throw AppError(err::ObjectNotSet);
+    return workbook;
+}
+
+std::shared_ptr<Workbook> LibreOfficeHost::WorkbooksOpen(const QString& path,
+                                                         const OptionalArg& password)
+{
+    const PasswordHandler handler(password ? std::optional(password->toString()) : std::nullopt);
+    auto workbook = openWorkbook(m_instance, path, &handler);
+    m_instance->activeWorkbook = workbook;
     return workbook;
 }
 

@@ -48,6 +48,8 @@ public:
     ~LibreOfficeHost() override;
 
     std::shared_ptr<Workbook> WorkbooksOpen(const QString& path) override;
+    std::shared_ptr<Workbook> WorkbooksOpen(const QString& path,
+                                            const OptionalArg& password) override;
     std::shared_ptr<Workbook> ActiveWorkbook() override;
     QString ActivePrinter() const override;
     void setActivePrinter(const QString& deviceName) override;

@@ -1,6 +1,7 @@
 #include "office/officepagesetup.h"
 
 #include "office/officeinstance.h"
+#include "office/papersizes.h"
 
 #include <com/sun/star/beans/PropertyAttribute.hpp>
 #include <com/sun/star/beans/XPropertySet.hpp>
@@ -94,27 +95,6 @@ Reference<css::beans::XPropertySet> ownPageStyle(const Reference<css::lang::XCom
     return copy;
 }
 
-// Paper sizes in 1/100 mm, portrait, by Excel's paper-size number.
-std::optional<std::pair<sal_Int32, sal_Int32>> paperSize(qint32 number)
-{
-    switch (number) {
-    case xl::PaperLetter:
-        return std::pair(21590, 27940);
-    case xl::PaperLegal:
-        return std::pair(21590, 35560);
-    case xl::PaperA4:
-        return std::pair(21000, 29700);
-    case xl::PaperA5:
-        return std::pair(14800, 21000);
-    case xl::PaperB4:
-        return std::pair(25000, 35400);
-    case xl::PaperB5:
-        return std::pair(18200, 25700);
-    default:
-        return std::nullopt;
-    }
-}
-
 AppError unableToSet(const char* property)
 {
     return AppError(err::ObjectDefined,
@@ -165,13 +145,13 @@ public:
     }
     void setPaperSize(qint32 value) override
     {
-        const auto size = paperSize(value);
+        const PaperSize* size = paperSizeNumbered(value);
         if (!size)
             throw unableToSet("PaperSize");
         write("PaperSize", [&](const Reference<css::beans::XPropertySet>& style) {
             bool landscape = false;
             style->getPropertyValue(OUString("IsLandscape")) >>= landscape;
-            orient(style, size->first, size->second, landscape);
+            orient(style, size->width, size->height, landscape);
         });
     }
     void setZoom(qint16 percent) override
@@ -210,6 +190,14 @@ public:
             style->setPropertyValue(OUString("PrintAnnotations"), Any(value));
         });
     }
+    void setFitToPagesWide(qint32 pages) override
+    {
+        fitTo("FitToPagesWide", "ScaleToPagesX", pages);
+    }
+    void setFitToPagesTall(qint32 pages) override
+    {
+        fitTo("FitToPagesTall", "ScaleToPagesY", pages);
+    }
     void setPrintArea(const QString& range) override
     {
         m_instance->run(setFailure("PrintArea"), [&] {
@@ -231,6 +219,23 @@ public:
     }
 
 private:
+    // One side of the fit to pages; the scale to a number of pages in all
+    // gives way, as Excel's Zoom does.
+    void fitTo(const char* property, const char* setting, qint32 pages)
+    {
+        if (pages < 0 || pages > 1000)
+            throw unableToSet(property);
+        write(property, [&](const Reference<css::beans::XPropertySet>& style) {
+            // Written again, a scale to pages in all of 0 would also clear
+            // the other side's fit.
+            sal_Int16 total = 0;
+            style->getPropertyValue(OUString("ScaleToPages")) >>= total;
+            if (total != 0)
+                style->setPropertyValue(OUString("ScaleToPages"), Any(sal_Int16(0)));
+            style->setPropertyValue(OUString::createFromAscii(setting), Any(sal_Int16(pages)));
+        });
+    }
+
     template <typename F> void write(const char* property, F&& f)
     {
         m_instance->run(setFailure(property), [&] { f(style()); });

@@ -1,11 +1,12 @@
 #include "office/officeworkbook.h"
 
+#include "office/officeexport.h"
 #include "office/officeinstance.h"
 #include "office/officepagesetup.h"
+#include "office/officepassword.h"
 
 #include <QDir>
 #include <QFileInfo>
-#include <cmath>
 #include <com/sun/star/container/XIndexAccess.hpp>
 #include <com/sun/star/container/XNamed.hpp>
 #include <com/sun/star/document/MacroExecMode.hpp>
@@ -16,6 +17,7 @@
 #include <com/sun/star/sheet/XSpreadsheet.hpp>
 #include <com/sun/star/sheet/XSpreadsheetDocument.hpp>
 #include <com/sun/star/util/XCloseable.hpp>
+#include <optional>
 
 namespace quillmer::office {
 
@@ -23,14 +25,22 @@ using namespace uno;
 
 namespace {
 
+// Whether the read-only document takes changes to its sheets (their
+// visibility) as well as to its page styles; asked once per workbook.
+struct SheetChanges
+{
+    bool enabled = false;
+};
+
 class OfficeWorksheet final : public Worksheet
 {
 public:
     OfficeWorksheet(std::shared_ptr<OfficeInstance> instance,
                     Reference<css::lang::XComponent> document,
-                    Reference<css::sheet::XSpreadsheet> sheet, QString name)
+                    Reference<css::sheet::XSpreadsheet> sheet, QString name,
+                    std::shared_ptr<SheetChanges> changes)
         : m_instance(std::move(instance)), m_document(std::move(document)),
-          m_sheet(std::move(sheet)), m_name(std::move(name))
+          m_sheet(std::move(sheet)), m_name(std::move(name)), m_changes(std::move(changes))
     {
     }
 
@@ -40,23 +50,52 @@ public:
         return officePageSetup(m_instance, m_document, m_sheet, m_ownStyle);
     }
 
+    qint32 Visible() const override
+    {
+        return m_instance->run(QStringLiteral("Unable to get the Visible property of the "
+                                              "Worksheet class"),
+                               [&] { return visible() ? xl::SheetVisible : xl::SheetHidden; });
+    }
+
+    void setVisible(qint32 value) override
+    {
+        const QString failure =
+            QStringLiteral("Unable to set the Visible property of the Worksheet class");
+        if (value != xl::SheetVisible && value != xl::SheetHidden && value != xl::SheetVeryHidden)
+            throw AppError(err::ObjectDefined, failure);
+        const bool show = value == xl::SheetVisible;
+        m_instance->run(failure, [&] {
+            // The document stays read-only and is never stored; this only
+            // lets it take the change.
+            if (!m_changes->enabled)
+                Reference<css::beans::XPropertySet>(m_document, UNO_QUERY_THROW)
+                    ->setPropertyValue(OUString("IsChangeReadOnlyEnabled"), Any(true));
+            m_changes->enabled = true;
+            Reference<css::beans::XPropertySet>(m_sheet, UNO_QUERY_THROW)
+                ->setPropertyValue(OUString("IsVisible"), Any(show));
+            // The office keeps the last visible sheet as it is, silently.
+            if (!show && visible())
+                throw AppError(err::ObjectDefined,
+                               failure + QStringLiteral(": a workbook keeps one sheet visible"));
+        });
+    }
+
 private:
+    bool visible() const
+    {
+        bool shown = true;
+        Reference<css::beans::XPropertySet>(m_sheet, UNO_QUERY_THROW)
+            ->getPropertyValue(OUString("IsVisible")) >>= shown;
+        return shown;
+    }
+
     std::shared_ptr<OfficeInstance> m_instance;
     Reference<css::lang::XComponent> m_document;
     Reference<css::sheet::XSpreadsheet> m_sheet;
     QString m_name;
+    std::shared_ptr<SheetChanges> m_changes;
     std::shared_ptr<OwnPageStyle> m_ownStyle = std::make_shared<OwnPageStyle>();
 };
-
-// A number argument given as a number or as text ("3").
-qint32 numberArgument(const QVariant& value)
-{
-    bool ok = false;
-    const double d = value.toString().trimmed().toDouble(&ok);
-    if (!ok || !std::isfinite(d) || d < -2147483648.0 || d > 2147483647.0)
-        throw AppError(err::TypeMismatch);
-    return qint32(std::nearbyint(d));
-}
 
 class OfficeWorkbook final : public Workbook
 {
@@ -86,7 +125,8 @@ public:
                                                                 UNO_QUERY_THROW);
                 const QString name =
                     qs(Reference<css::container::XNamed>(sheet, UNO_QUERY_THROW)->getName());
-                return std::make_unique<OfficeWorksheet>(m_instance, m_document, sheet, name);
+                return std::make_unique<OfficeWorksheet>(m_instance, m_document, sheet, name,
+                                                         m_changes);
             });
     }
 
@@ -153,6 +193,27 @@ public:
                                           m_instance->timeLimit());
     }
 
+    void ExportAsFixedFormat(const OptionalArg& type, const OptionalArg& filename,
+                             const OptionalArg& quality, const OptionalArg& includeDocProperties,
+                             const OptionalArg& ignorePrintAreas, const OptionalArg& from,
+                             const OptionalArg& to, const OptionalArg& openAfterPublish,
+                             const OptionalArg& pdfA, const OptionalArg& onePagePerSheet) override
+    {
+        Q_UNUSED(quality);              // the office has one quality
+        Q_UNUSED(includeDocProperties); // always written
+        if (m_closed)
+            throw AppError(err::ObjectNotSet);
+        exportWorkbook(*m_instance, m_document, type, filename, ignorePrintAreas, from, to,
+                       openAfterPublish, pdfA, onePagePerSheet);
+    }
+
+    QList<qint32> SheetPageCounts(const OptionalArg& onePagePerSheet) override
+    {
+        if (m_closed)
+            throw AppError(err::ObjectNotSet);
+        return sheetPageCounts(*m_instance, m_document, onePagePerSheet);
+    }
+
     void Close() override
     {
         if (m_closed)
@@ -186,6 +247,7 @@ private:
     std::shared_ptr<OfficeInstance> m_instance;
     Reference<css::lang::XComponent> m_document;
     QString m_name;
+    std::shared_ptr<SheetChanges> m_changes = std::make_shared<SheetChanges>();
     bool m_closed = false;
 };
 
@@ -211,6 +273,12 @@ void OfficeWorkbook::setActivePrinter(const std::shared_ptr<OfficeInstance>& ins
                    QStringLiteral("The printer '%1' is not installed.").arg(name));
 }
 
+AppError cannotOpen(const QString& name, const QString& why)
+{
+    return AppError(err::ObjectDefined,
+                    QStringLiteral("'%1' cannot be opened: %2.").arg(name, why));
+}
+
 // The import filters of workbooks: Excel's own formats, and the office's.
 bool isWorkbookFilter(const QString& filter)
 {
@@ -223,7 +291,7 @@ bool isWorkbookFilter(const QString& filter)
 } // namespace
 
 std::shared_ptr<Workbook> openWorkbook(const std::shared_ptr<OfficeInstance>& instance,
-                                       const QString& path)
+                                       const QString& path, const PasswordHandler* password)
 {
     const QFileInfo info(path);
     if (!info.exists() || !info.isFile())
@@ -240,21 +308,42 @@ std::shared_ptr<Workbook> openWorkbook(const std::shared_ptr<OfficeInstance>& in
 
     auto document = instance->run(failure, [&] {
         const Reference<css::frame::XComponentLoader> loader(instance->desktop(), UNO_QUERY_THROW);
-        // No interaction handler: whatever would ask (a password, a repair,
-        // a text import) fails instead.
+        // Without an interaction handler, whatever would ask (a password, a
+        // repair, a text import) fails instead; the password handler
+        // answers the password and refuses the rest.
         const css::beans::PropertyValue arguments[] = {
-            property("Hidden", Any(true)), property("ReadOnly", Any(true)),
+            property("Hidden", Any(true)),
+            property("ReadOnly", Any(true)),
             property("MacroExecMode", Any(css::document::MacroExecMode::NEVER_EXECUTE)),
             property("UpdateDocMode", Any(css::document::UpdateDocMode::NO_UPDATE)),
-            property("RepairPackage", Any(false))};
-        const Reference<css::lang::XComponent> loaded =
-            loader->loadComponentFromURL(fileUrl(info.absoluteFilePath()), OUString("_blank"), 0,
-                                         Sequence<css::beans::PropertyValue>(arguments, 5));
-        if (!loaded.is())
-            throw AppError(err::ObjectDefined,
-                           QStringLiteral("'%1' cannot be opened: it is protected by a password, "
-                                          "or it is damaged.")
-                               .arg(name));
+            property("RepairPackage", Any(false)),
+            property("InteractionHandler", password ? Any(password->handler()) : Any())};
+        const auto refused = [&]() -> std::optional<AppError> {
+            const QString why =
+                password ? PasswordHandler::refusal(password->outcome()) : QString();
+            if (why.isEmpty())
+                return std::nullopt;
+            return cannotOpen(name, why);
+        };
+        Reference<css::lang::XComponent> loaded;
+        try {
+            loaded = loader->loadComponentFromURL(
+                fileUrl(info.absoluteFilePath()), OUString("_blank"), 0,
+                Sequence<css::beans::PropertyValue>(arguments, password ? 6 : 5));
+        } catch (const css::uno::RuntimeException&) {
+            throw;
+        } catch (const css::uno::Exception&) {
+            if (const auto why = refused())
+                throw *why;
+            throw;
+        }
+        if (!loaded.is()) {
+            if (const auto why = refused())
+                throw *why;
+            throw cannotOpen(name, password ? QStringLiteral("it is damaged")
+                                            : QStringLiteral("it is protected by a password, "
+                                                             "or it is damaged"));
+        }
         QString filter;
         if (const Reference<css::frame::XModel> model{loaded, UNO_QUERY}; model.is())
             for (const css::beans::PropertyValue& p : model->getArgs())

@@ -11,13 +11,16 @@
 namespace quillmer::office {
 
 class OfficeInstance;
+class PasswordHandler;
 
-// Workbooks.Open(path): hidden, read-only, without any interaction, so a
-// workbook that needs a password fails instead of asking, and the file is
-// never written. Anything the office does not read as a workbook (it would
-// open a damaged file as text) is refused with 1004.
+// Workbooks.Open(path): hidden, read-only, and without any interaction
+// unless a password handler is given, so a workbook that needs a password
+// fails instead of asking (with one, as the handler answers), and the file
+// is never written. Anything the office does not read as a workbook (it
+// would open a damaged file as text) is refused with 1004.
 std::shared_ptr<Workbook> openWorkbook(const std::shared_ptr<OfficeInstance>& instance,
-                                       const QString& path);
+                                       const QString& path,
+                                       const PasswordHandler* password = nullptr);
 
 // Whether a workbook that openWorkbook made has been closed.
 bool isClosedWorkbook(const Workbook& workbook);

@@ -33,8 +33,9 @@ bool holdsDocument(OfficeInstance& office)
 } // namespace
 
 ReusedOfficeHosts::ReusedOfficeHosts(QString registryPath, int jobsPerOffice,
-                                     milliseconds timeLimit)
-    : m_fresh(std::move(registryPath), timeLimit), m_jobsPerOffice(jobsPerOffice)
+                                     milliseconds timeLimit, bool prepareDriver)
+    : m_fresh(std::move(registryPath), timeLimit), m_jobsPerOffice(jobsPerOffice),
+      m_prepareDriver(prepareDriver)
 {
 }
 
@@ -54,7 +55,7 @@ std::unique_ptr<SpreadsheetHost> ReusedOfficeHosts::create()
     }
     ++m_served;
     // The job's printer driver starts while the office opens the workbook.
-    if (m_office->printers)
+    if (m_prepareDriver && m_office->printers)
         m_office->printers->prepare();
     return std::make_unique<LibreOfficeHost>(
         m_office, [this, office = m_office.get()] { return keep(office); });

@@ -24,8 +24,11 @@ class ReusedOfficeHosts final : public SpreadsheetHostFactory
 public:
     using milliseconds = std::chrono::milliseconds;
 
+    // prepareDriver: each host's printer driver starts as the host is
+    // handed out, for jobs that print.
     ReusedOfficeHosts(QString registryPath, int jobsPerOffice,
-                      milliseconds timeLimit = LibreOfficeHost::DefaultTimeLimit);
+                      milliseconds timeLimit = LibreOfficeHost::DefaultTimeLimit,
+                      bool prepareDriver = true);
     // Ends the office.
     ~ReusedOfficeHosts() override;
 
@@ -41,6 +44,7 @@ private:
 
     LibreOfficeHostFactory m_fresh;
     int m_jobsPerOffice;
+    bool m_prepareDriver;
     std::shared_ptr<OfficeInstance> m_office;
     int m_served = 0;
 };

@@ -58,6 +58,8 @@ public:
     void setPrintHeadings(bool v) override { m_s.call(QString("PrintHeadings=%1").arg(v)); }
     void setPrintNotes(bool v) override { m_s.call(QString("PrintNotes=%1").arg(v)); }
     void setPrintArea(const QString& v) override { m_s.call("PrintArea=" + v); }
+    void setFitToPagesWide(qint32 v) override { m_s.call(QString("FitToPagesWide=%1").arg(v)); }
+    void setFitToPagesTall(qint32 v) override { m_s.call(QString("FitToPagesTall=%1").arg(v)); }
 
 private:
     Script& m_s;
@@ -69,6 +71,8 @@ public:
     explicit ScriptedSheet(Script& s) : m_s(s) {}
     QString Name() const override { return "Sheet1"; }
     std::unique_ptr<PageSetup> pageSetup() override { return std::make_unique<ScriptedSetup>(m_s); }
+    qint32 Visible() const override { return xl::SheetVisible; }
+    void setVisible(qint32 v) override { m_s.call(QString("Visible=%1").arg(v)); }
 
 private:
     Script& m_s;
@@ -97,6 +101,14 @@ public:
                      .join(' '));
         test::writeFile(prToFileName->toString(), "%!PS\n");
     }
+    void ExportAsFixedFormat(const OptionalArg&, const OptionalArg&, const OptionalArg&,
+                             const OptionalArg&, const OptionalArg&, const OptionalArg&,
+                             const OptionalArg&, const OptionalArg&, const OptionalArg&,
+                             const OptionalArg&) override
+    {
+        m_s.call("ExportAsFixedFormat");
+    }
+    QList<qint32> SheetPageCounts(const OptionalArg&) override { return {1}; }
     void Close() override { m_s.call("Close"); }
 
 private:
@@ -111,6 +123,10 @@ public:
     {
         m_s.call("Open " + QFileInfo(path).fileName());
         return m_book = std::make_shared<ScriptedBook>(m_s);
+    }
+    std::shared_ptr<Workbook> WorkbooksOpen(const QString& path, const OptionalArg&) override
+    {
+        return WorkbooksOpen(path);
     }
     std::shared_ptr<Workbook> ActiveWorkbook() override
     {

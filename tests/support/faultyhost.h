@@ -1,7 +1,7 @@
 #pragma once
 
 // A host that hurts its own office with a signal as a call is made: at the
-// open, at the print, or at the close of the workbook (the PDF is written by
+// open, at the print (or the export), or at the close of the workbook (the PDF is written by
 // then).
 #include "office/spreadsheethost.h"
 
@@ -32,6 +32,12 @@ public:
         hurt(At::Open);
         return wrapped(m_real->WorkbooksOpen(path));
     }
+    std::shared_ptr<office::Workbook> WorkbooksOpen(const QString& path,
+                                                    const office::OptionalArg& password) override
+    {
+        hurt(At::Open);
+        return wrapped(m_real->WorkbooksOpen(path, password));
+    }
     std::shared_ptr<office::Workbook> ActiveWorkbook() override
     {
         return wrapped(m_real->ActiveWorkbook());
@@ -61,6 +67,20 @@ private:
         {
             m_host.hurt(At::Print);
             m_real->PrintOut(a, b, c, d, e, f, g, h);
+        }
+        void ExportAsFixedFormat(const office::OptionalArg& a, const office::OptionalArg& b,
+                                 const office::OptionalArg& c, const office::OptionalArg& d,
+                                 const office::OptionalArg& e, const office::OptionalArg& f,
+                                 const office::OptionalArg& g, const office::OptionalArg& h,
+                                 const office::OptionalArg& i,
+                                 const office::OptionalArg& j) override
+        {
+            m_host.hurt(At::Print);
+            m_real->ExportAsFixedFormat(a, b, c, d, e, f, g, h, i, j);
+        }
+        QList<qint32> SheetPageCounts(const office::OptionalArg& single) override
+        {
+            return m_real->SheetPageCounts(single);
         }
         void Close() override
         {
