@@ -1,6 +1,7 @@
 #include "engine/printstep.h"
 
 #include "errors/apperror.h"
+#include "office/papersizes.h"
 
 #include <QLocale>
 #include <cmath>
@@ -9,13 +10,8 @@ namespace quillmer {
 
 std::optional<qint32> PaperSizeNumber(const QString& text)
 {
-    namespace xl = office::xl;
-    static const std::pair<const char*, qint32> table[] = {
-        {"Legal", xl::PaperLegal},   {"A4", xl::PaperA4}, {"A5", xl::PaperA5},
-        {"Letter", xl::PaperLetter}, {"B4", xl::PaperB4}, {"B5", xl::PaperB5}};
-    for (const auto& [name, number] : table)
-        if (text == QLatin1String(name))
-            return number;
+    if (const office::PaperSize* paper = office::paperSizeNamed(text))
+        return paper->number;
     return std::nullopt;
 }
 
@@ -50,6 +46,11 @@ void PrintWorkbookToPostScript(office::SpreadsheetHost& host, office::Worksheet&
     sheet.pageSetup()->setPrintArea(QString());
 
     // The whole workbook, whatever the page range: see the header.
+    PrintActiveWorkbook(host, scratchFolder);
+}
+
+void PrintActiveWorkbook(office::SpreadsheetHost& host, const QString& scratchFolder)
+{
     host.ActiveWorkbook()->PrintOut(std::nullopt, std::nullopt, QVariant(qint16(1)),
                                     QVariant(false), QVariant(PdfPrinterQueue), QVariant(true),
                                     QVariant(qint16(1)), QVariant(scratchFolder + PsFileName));

@@ -41,4 +41,8 @@ void PrintWorkbookToPostScript(office::SpreadsheetHost& host, office::Worksheet&
                                const ConversionOptionsSource& options,
                                const QString& scratchFolder);
 
+// The print call of the step: the whole active workbook, each sheet with its
+// own page set-up, on PdfPrinterQueue into scratchFolder + PsFileName.
+void PrintActiveWorkbook(office::SpreadsheetHost& host, const QString& scratchFolder);
+
 } // namespace quillmer

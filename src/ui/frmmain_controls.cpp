@@ -1,4 +1,5 @@
 // The main window's controls, made from the design's table.
+#include "office/papersizes.h"
 #include "ui/controllayout.h"
 #include "ui/controls.h"
 #include "ui/frmmain.h"
@@ -187,8 +188,7 @@ void FrmMain::createControls()
     lvwGeneral->setColumnWidth(0, 110);
     lvwGeneral->setColumnWidth(1, 195);
     lvwGeneral->setColumnWidth(2, 195);
-    cboPaperSize->addItems({QStringLiteral("A4"), QStringLiteral("Legal"), QStringLiteral("A5"),
-                            QStringLiteral("Letter"), QStringLiteral("B4"), QStringLiteral("B5")});
+    cboPaperSize->addItems(office::paperSizeNames());
 
     // The theme does not touch these: they keep their own colours, whatever
     // their containers get.
