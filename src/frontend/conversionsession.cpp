@@ -15,7 +15,7 @@ PipelineContext pipelineContext(const ConversionSessionContext& c)
 } // namespace
 
 ConversionSession::ConversionSession(const ConversionSessionContext& context)
-    : m_engine(pipelineContext(context))
+    : m_engine(pipelineContext(context)), m_command(context.services, context.ender)
 {
 }
 
