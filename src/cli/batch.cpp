@@ -1,6 +1,10 @@
 #include "cli/batch.h"
 
+#include "engine/pdfpages.h"
+
 #include <QElapsedTimer>
+#include <QFileInfo>
+#include <algorithm>
 #include <condition_variable>
 #include <csignal>
 #include <ctime>
@@ -74,16 +78,29 @@ BatchSummary runBatch(const QList<BatchJob>& jobs, const BatchSettings& settings
 
     Shared shared;
     for (int serial = 0; serial < jobs.size(); ++serial) {
-        if (settings.skipExisting && targetIsCurrent(jobs[serial])) {
-            JobOutcome kept;
-            kept.status = JobOutcome::Status::Skipped;
-            kept.pages = pdfPageCount(jobs[serial].target);
-            ++summary.skipped;
-            observer.jobDone(jobs[serial], kept);
-        } else {
+        const QStringList kept =
+            settings.skipExisting ? currentTargets(jobs[serial], settings.setup.request.splitSheets)
+                                  : QStringList();
+        if (kept.isEmpty()) {
             shared.queue.push_back(serial);
+            continue;
         }
+        JobOutcome skipped;
+        skipped.status = JobOutcome::Status::Skipped;
+        for (const QString& pdf : kept) {
+            skipped.pdfs << JobOutcome::Pdf{pdf, QString(), pdfPageCount(pdf)};
+            skipped.pages += skipped.pdfs.last().pages;
+        }
+        ++summary.skipped;
+        observer.jobDone(jobs[serial], skipped);
     }
+    // The largest workbooks first, so that the workers end together rather
+    // than one of them with a large workbook left to the end.
+    QList<qint64> sizes(jobs.size());
+    for (const int serial : shared.queue)
+        sizes[serial] = QFileInfo(jobs[serial].source).size();
+    std::stable_sort(shared.queue.begin(), shared.queue.end(),
+                     [&](int a, int b) { return sizes[a] > sizes[b]; });
 
     const int count = int(qMin<qsizetype>(qMax(1, settings.workers), shared.queue.size()));
     std::vector<std::unique_ptr<Worker>> workers;

@@ -39,7 +39,8 @@ struct BatchSummary
 };
 
 // Converts the jobs with settings.workers workers in parallel, each on a
-// thread of its own, handing out the jobs in list order. A job that runs
+// thread of its own, handing out the largest workbooks first (the list's
+// order among equals). A job that runs
 // past the time-out is called off (its office killed) and fails; the other
 // jobs go on. SIGINT or SIGTERM stops the batch: no new job starts, the
 // running ones are called off, and the call returns once every worker has

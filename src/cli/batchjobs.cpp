@@ -184,4 +184,22 @@ bool targetIsCurrent(const BatchJob& job)
     return target.isFile() && target.lastModified() > QFileInfo(job.source).lastModified();
 }
 
+QStringList currentTargets(const BatchJob& job, bool splitSheets)
+{
+    if (!splitSheets)
+        return targetIsCurrent(job) ? QStringList{job.target} : QStringList();
+    const QFileInfo target(job.target);
+    const QString prefix = target.completeBaseName() + u'-';
+    const QDateTime source = QFileInfo(job.source).lastModified();
+    QStringList kept;
+    for (const QFileInfo& file : target.dir().entryInfoList(QDir::Files, QDir::Name)) {
+        if (!file.fileName().startsWith(prefix) || !file.fileName().endsWith(Pdf))
+            continue;
+        if (file.lastModified() <= source)
+            return {};
+        kept << file.absoluteFilePath();
+    }
+    return kept;
+}
+
 } // namespace quillmer::cli

@@ -50,4 +50,10 @@ QList<BatchJob> shardOf(const QList<BatchJob>& jobs, int index, int count);
 // Whether target exists and is newer than source, so that it may be kept.
 bool targetIsCurrent(const BatchJob& job);
 
+// The PDFs of the job that --skip-existing keeps: its target when it is
+// current; for a job split by sheets, its sheets' files
+// ("<target without .pdf>-*.pdf") when there are any and all are newer than
+// the source. Empty: the job is to be done.
+QStringList currentTargets(const BatchJob& job, bool splitSheets);
+
 } // namespace quillmer::cli

@@ -83,13 +83,16 @@ CommandResult runConvertCommand(const QStringList& arguments, const QString& pro
     BatchSettings settings;
     settings.workers = o.workers;
     settings.skipExisting = o.skipExisting;
-    settings.setup = WorkerSetup{registryPath, o.print, o.timeout, scratch.path()};
+    settings.setup =
+        WorkerSetup{registryPath, o.print, o.timeout, scratch.path(), o.asWindow, o.request};
     const std::chrono::milliseconds timeLimit = o.timeout;
     const bool fresh = o.freshOffice;
-    settings.offices = [registryPath, timeLimit, fresh]() -> std::unique_ptr<WorkerOffices> {
+    const bool printing = o.asWindow || o.request.road == ConversionRoad::Print;
+    settings.offices = [=]() -> std::unique_ptr<WorkerOffices> {
         if (fresh)
             return std::make_unique<FreshOffices>(registryPath, timeLimit);
-        return std::make_unique<ReusedOffices>(registryPath, timeLimit);
+        return std::make_unique<ReusedOffices>(registryPath, timeLimit,
+                                               ReusedOffices::DefaultJobsPerOffice, printing);
     };
 
     struct Both final : BatchObserver

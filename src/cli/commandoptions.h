@@ -2,6 +2,7 @@
 
 #include "cli/batchjobs.h"
 #include "engine/conversionoptions.h"
+#include "frontend/commandconversion.h"
 
 #include <QString>
 #include <QStringList>
@@ -14,7 +15,12 @@ namespace quillmer::cli {
 struct CommandOptions
 {
     JobSources sources;
-    ConversionOptions print; // the window's defaults; PDFs are never opened
+    // --as-window: the window's conversion with the window's options (print
+    // road, the first sheet's page set-up written); PDFs are never opened.
+    bool asWindow = false;
+    ConversionOptions print;
+    // Otherwise the command's own conversion.
+    CommandRequest request;
     int workers = 1;
     std::chrono::milliseconds timeout{120000};
     int shardIndex = 0;
@@ -33,8 +39,9 @@ struct ParsedCommand
 
 // Reads the arguments (without the program name). Bad values are refused
 // with the window's own messages where the window has the same rule (the
-// page and scale boxes) and with the command's own otherwise. Relative paths
-// are relative to workingDir.
+// page and scale boxes) and with the command's own otherwise; two options
+// that contradict each other are refused naming both. The password file is
+// read here, once. Relative paths are relative to workingDir.
 ParsedCommand parseCommand(const QStringList& arguments, const QString& workingDir);
 
 // The window's checks of its page and scale boxes, in the window's order:

@@ -1,6 +1,7 @@
 #include "cli/offices.h"
 
 #include "errors/apperror.h"
+#include "platform/residentmemory.h"
 
 #include <csignal>
 
@@ -23,11 +24,20 @@ public:
         : m_host(std::move(host)), m_office(office), m_watch(watch)
     {
     }
-    ~WatchedHost() override { m_watch.forget(m_office); }
+    ~WatchedHost() override
+    {
+        m_watch.notePeak(m_office);
+        m_watch.forget(m_office);
+    }
 
     std::shared_ptr<office::Workbook> WorkbooksOpen(const QString& path) override
     {
         return m_host->WorkbooksOpen(path);
+    }
+    std::shared_ptr<office::Workbook> WorkbooksOpen(const QString& path,
+                                                    const office::OptionalArg& password) override
+    {
+        return m_host->WorkbooksOpen(path, password);
     }
     std::shared_ptr<office::Workbook> ActiveWorkbook() override { return m_host->ActiveWorkbook(); }
     QString ActivePrinter() const override { return m_host->ActivePrinter(); }
@@ -37,6 +47,7 @@ public:
     }
     void Quit() override
     {
+        m_watch.notePeak(m_office);
         m_watch.forget(m_office); // before it ends, so no kill can meet a reused number
         m_host->Quit();
     }
@@ -58,8 +69,11 @@ void OfficeWatch::watch(office::LibreOfficeHost& host)
             ::kill(-office, SIGKILL);
         throw calledOffError();
     }
-    if (office > 0)
+    if (office > 0) {
         m_offices << office;
+        // A kept office's peak would still be an earlier job's.
+        platform::resetPeakResident(office);
+    }
 }
 
 void OfficeWatch::forget(pid_t office)
@@ -87,6 +101,26 @@ void OfficeWatch::reset()
 {
     std::lock_guard lock(m_mutex);
     m_calledOff = false;
+}
+
+void OfficeWatch::notePeak(pid_t office)
+{
+    const auto kib = platform::peakResidentKiB(office);
+    std::lock_guard lock(m_mutex);
+    if (kib && m_offices.contains(office))
+        m_peakKiB = qMax(m_peakKiB, *kib);
+}
+
+void OfficeWatch::resetPeak()
+{
+    std::lock_guard lock(m_mutex);
+    m_peakKiB = -1;
+}
+
+double OfficeWatch::peakMb() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_peakKiB < 0 ? -1 : qRound(m_peakKiB / 1024.0 * 10) / 10.0;
 }
 
 namespace {
@@ -124,8 +158,8 @@ void FreshOffices::jobEnded(bool)
 }
 
 ReusedOffices::ReusedOffices(const QString& registryPath, std::chrono::milliseconds timeLimit,
-                             int jobsPerOffice)
-    : m_hosts(registryPath, jobsPerOffice, timeLimit)
+                             int jobsPerOffice, bool printing)
+    : m_hosts(registryPath, jobsPerOffice, timeLimit, printing)
 {
 }
 

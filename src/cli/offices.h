@@ -32,6 +32,11 @@ public:
     // Ends every office the supply keeps, on the worker's thread after its
     // last job.
     virtual void close() {}
+    // Before a job: forget the peak of the jobs before.
+    virtual void resetPeak() = 0;
+    // After it: the highest resident memory an office of the job reached,
+    // in MiB; -1 when none could be read (its office was killed).
+    virtual double peakMb() const = 0;
 };
 
 // Makes each worker's supply; called once per worker.
@@ -49,11 +54,16 @@ public:
     void killAll() noexcept;
     bool calledOff() const;
     void reset();
+    // The office's peak so far, kept before it ends or is handed back.
+    void notePeak(pid_t office);
+    void resetPeak();
+    double peakMb() const;
 
 private:
     mutable std::mutex m_mutex;
     QList<pid_t> m_offices;
     bool m_calledOff = false;
+    qint64 m_peakKiB = -1;
 };
 
 // A fresh office for every job, as the window has: each host ended by the
@@ -68,6 +78,8 @@ public:
     void jobEnded(bool converted) override;
     void killOffices() noexcept override { m_watch.killAll(); }
     void close() override { m_hosts.end(); }
+    void resetPeak() override { m_watch.resetPeak(); }
+    double peakMb() const override { return m_watch.peakMb(); }
 
 private:
     office::SpareOfficeHosts m_hosts;
@@ -83,13 +95,17 @@ public:
     // The number of jobs an office serves by default.
     static constexpr int DefaultJobsPerOffice = 50;
 
+    // printing: the jobs print through the printer queue, so each job's
+    // printer driver is started as its office is handed out.
     ReusedOffices(const QString& registryPath, std::chrono::milliseconds timeLimit,
-                  int jobsPerOffice = DefaultJobsPerOffice);
+                  int jobsPerOffice = DefaultJobsPerOffice, bool printing = true);
 
     std::unique_ptr<office::SpreadsheetHost> create() override;
     void jobEnded(bool converted) override;
     void killOffices() noexcept override { m_watch.killAll(); }
     void close() override { m_hosts.retire(); }
+    void resetPeak() override { m_watch.resetPeak(); }
+    double peakMb() const override { return m_watch.peakMb(); }
     // The office kept for the next job, 0 when none is.
     pid_t processId() const { return m_hosts.processId(); }
 

@@ -41,14 +41,26 @@ bool JsonLinesReport::open(const QString& path, QString* error)
 
 QByteArray JsonLinesReport::record(const BatchJob& job, const JobOutcome& outcome)
 {
-    QJsonObject o{{QStringLiteral("source"), job.source},
-                  {QStringLiteral("target"), job.target},
-                  {QStringLiteral("status"), ProgressOutput::statusWord(outcome.status)},
-                  {QStringLiteral("pages"), outcome.pages},
-                  {QStringLiteral("seconds"), qRound(outcome.seconds * 100) / 100.0}};
-    if (outcome.status == JobOutcome::Status::Failed)
-        o.insert(QStringLiteral("error"), outcome.error);
-    return QJsonDocument(o).toJson(QJsonDocument::Compact) + '\n';
+    const auto line = [&](const QString& target, int pages, const QString& sheet) {
+        QJsonObject o{{QStringLiteral("source"), job.source},
+                      {QStringLiteral("target"), target},
+                      {QStringLiteral("status"), ProgressOutput::statusWord(outcome.status)},
+                      {QStringLiteral("pages"), pages},
+                      {QStringLiteral("seconds"), qRound(outcome.seconds * 100) / 100.0}};
+        if (!sheet.isEmpty())
+            o.insert(QStringLiteral("sheet"), sheet);
+        if (outcome.officePeakMb >= 0)
+            o.insert(QStringLiteral("office_peak_mb"), outcome.officePeakMb);
+        if (outcome.status == JobOutcome::Status::Failed)
+            o.insert(QStringLiteral("error"), outcome.error);
+        return QJsonDocument(o).toJson(QJsonDocument::Compact) + '\n';
+    };
+    if (outcome.status == JobOutcome::Status::Failed || outcome.pdfs.isEmpty())
+        return line(job.target, outcome.pages, QString());
+    QByteArray lines;
+    for (const JobOutcome::Pdf& pdf : outcome.pdfs)
+        lines += line(pdf.target, pdf.pages, pdf.sheet);
+    return lines;
 }
 
 void JsonLinesReport::jobDone(const BatchJob& job, const JobOutcome& outcome)
@@ -101,9 +113,13 @@ void ProgressOutput::jobDone(const BatchJob& job, const JobOutcome& outcome)
     if (outcome.status == JobOutcome::Status::Failed) {
         print(QStringLiteral("%1 failed %2: %3").arg(count, source, outcome.error));
     } else if (!m_terminal) {
+        const QString target =
+            outcome.pdfs.size() > 1
+                ? QStringLiteral("%1 PDFs").arg(outcome.pdfs.size())
+                : QDir::toNativeSeparators(outcome.pdfs.isEmpty() ? job.target
+                                                                  : outcome.pdfs[0].target);
         print(QStringLiteral("%1 %2 %3 -> %4 (%5 %6, %7 s)")
-                  .arg(count, statusWord(outcome.status), source,
-                       QDir::toNativeSeparators(job.target))
+                  .arg(count, statusWord(outcome.status), source, target)
                   .arg(outcome.pages)
                   .arg(outcome.pages == 1 ? QStringLiteral("page") : QStringLiteral("pages"))
                   .arg(outcome.seconds, 0, 'f', 1));

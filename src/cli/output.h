@@ -19,8 +19,9 @@ public:
     void started(int) override {}
     void jobDone(const BatchJob& job, const JobOutcome& outcome) override;
 
-    // The record of one job: source, target, status, pages, seconds, and
-    // error on failure.
+    // The records of one job, one per PDF (one for a failure): source,
+    // target, status, pages, seconds, office_peak_mb when known, sheet for
+    // a split, and error on failure.
     static QByteArray record(const BatchJob& job, const JobOutcome& outcome);
 
 private:

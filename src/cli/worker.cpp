@@ -1,14 +1,13 @@
 #include "cli/worker.h"
 
 #include "engine/jobstatus.h"
+#include "engine/pdfpages.h"
 #include "errors/trap.h"
 #include "jobs/joblist.h"
 
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
-#include <poppler-document.h>
-#include <poppler-global.h>
 
 namespace quillmer::cli {
 
@@ -75,22 +74,7 @@ public:
     void ShellOpen(const QString&) override {}
 };
 
-std::mutex popplerMutex;
-
 } // namespace
-
-int pdfPageCount(const QString& path)
-{
-    std::lock_guard lock(popplerMutex);
-    static const bool quiet = [] {
-        poppler::set_debug_error_function([](const std::string&, void*) {}, nullptr);
-        return true;
-    }();
-    Q_UNUSED(quiet);
-    const std::unique_ptr<poppler::document> document(
-        poppler::document::load_from_file(QFile::encodeName(path).toStdString()));
-    return document && !document->is_locked() ? document->pages() : 0;
-}
 
 Worker::Worker(int number, const WorkerSetup& setup, std::unique_ptr<WorkerOffices> offices)
     : m_setup(setup), m_options(setup.print), m_statuses(std::make_unique<Statuses>()),
@@ -133,9 +117,14 @@ JobOutcome Worker::convert(const BatchJob& job, int serial)
     m_exit->asked = false;
 
     JobOutcome outcome;
+    bool converted = false, endedCleanly = false;
     const QString folder = QFileInfo(job.target).absolutePath();
+    m_offices->resetPeak();
     if (!QDir().mkpath(folder)) {
         outcome.error = QStringLiteral("the folder '%1' cannot be made").arg(folder);
+    } else if (!m_setup.asWindow) {
+        outcome.pdfs = convertAsCommand(job, endedCleanly);
+        converted = !outcome.pdfs.isEmpty();
     } else if (const auto escaped =
                    captureError([&] { m_session->convert(job.source, job.target); })) {
         m_errors->descriptions << escaped->description();
@@ -144,9 +133,15 @@ JobOutcome Worker::convert(const BatchJob& job, int serial)
         std::lock_guard lock(m_mutex);
         m_current = -1;
     }
-    const bool converted = m_statuses->completed;
+    if (m_setup.asWindow) {
+        converted = m_statuses->completed;
+        endedCleanly = m_statuses->status == JobStatus::Completed;
+        if (converted)
+            outcome.pdfs = {{job.target, QString(), pdfPageCount(job.target)}};
+    }
     // An office that failed to end the workbook is not trusted with the next.
-    m_offices->jobEnded(m_statuses->status == JobStatus::Completed && !m_calledOff);
+    m_offices->jobEnded(converted && endedCleanly && !m_calledOff);
+    outcome.officePeakMb = m_offices->peakMb();
 
     outcome.seconds = clock.nsecsElapsed() / 1e9;
     outcome.endsBatch = m_exit->asked;
@@ -161,10 +156,26 @@ JobOutcome Worker::convert(const BatchJob& job, int serial)
     }
     if (converted) {
         outcome.status = JobOutcome::Status::Converted;
-        outcome.pages = pdfPageCount(job.target);
+        for (const JobOutcome::Pdf& pdf : outcome.pdfs)
+            outcome.pages += pdf.pages;
         outcome.error.clear();
     }
     return outcome;
+}
+
+QList<JobOutcome::Pdf> Worker::convertAsCommand(const BatchJob& job, bool& endedCleanly)
+{
+    QList<JobOutcome::Pdf> pdfs;
+    const auto escaped = captureError([&] {
+        const ConversionOutput output =
+            m_session->command().convert(job.source, job.target, m_setup.request);
+        for (const WrittenPdf& pdf : output.written)
+            pdfs << JobOutcome::Pdf{pdf.target, pdf.sheet, pdf.pages};
+        endedCleanly = output.endedCleanly;
+    });
+    if (escaped)
+        m_errors->descriptions << escaped->description();
+    return pdfs;
 }
 
 void Worker::callOff(int serial, Reason reason)

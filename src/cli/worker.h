@@ -22,6 +22,15 @@ namespace quillmer::cli {
 // What became of one job.
 struct JobOutcome
 {
+    // One PDF the job wrote (several for a split); for a job skipped, the
+    // PDFs kept.
+    struct Pdf
+    {
+        QString target;
+        QString sheet; // with --split-sheets
+        int pages = 0;
+    };
+
     enum class Status
     {
         Converted,
@@ -29,8 +38,10 @@ struct JobOutcome
         Skipped
     };
     Status status = Status::Failed;
-    int pages = 0;
+    int pages = 0; // of all its PDFs
+    QList<Pdf> pdfs;
     double seconds = 0;
+    double officePeakMb = -1; // the peak resident memory of the job's office; -1: not known
     QString error;            // on failure
     bool interrupted = false; // called off by a stop of the whole batch: not done
     bool endsBatch = false;   // the conversion asked the program to end (no Ghostscript)
@@ -42,7 +53,9 @@ struct WorkerSetup
     QString registryPath; // registry.reg beside the program
     ConversionOptions print;
     std::chrono::milliseconds timeout{120000};
-    QString scratchRoot; // each worker's scratch folder lives below it
+    QString scratchRoot;   // each worker's scratch folder lives below it
+    bool asWindow = false; // the window's conversion with print; else the command's with request
+    CommandRequest request;
 };
 
 // One worker: a conversion session of its own with its own offices, its own
@@ -77,6 +90,9 @@ private:
     class Exit;
 
     QString failureText() const;
+    // The command's own conversion of job; what it wrote, or empty after a
+    // failure (then kept as the error handler keeps one).
+    QList<JobOutcome::Pdf> convertAsCommand(const BatchJob& job, bool& endedCleanly);
 
     WorkerSetup m_setup;
     FixedConversionOptions m_options;
@@ -97,8 +113,5 @@ private:
     int m_current = -1; // the serial of the job under way
     std::optional<Reason> m_calledOff;
 };
-
-// The pages of a PDF; 0 when it cannot be read as one.
-int pdfPageCount(const QString& path);
 
 } // namespace quillmer::cli

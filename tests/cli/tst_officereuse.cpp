@@ -62,6 +62,8 @@ public:
     void jobEnded(bool converted) override { m_real.jobEnded(converted); }
     void killOffices() noexcept override { m_real.killOffices(); }
     void close() override { m_real.close(); }
+    void resetPeak() override { m_real.resetPeak(); }
+    double peakMb() const override { return m_real.peakMb(); }
 
 private:
     ReusedOffices m_real;
@@ -96,8 +98,9 @@ private slots:
     void keptAndReplaced()
     {
         QTemporaryDir dir;
-        const WorkerSetup setup{ProgramRegistry, ConversionOptions{}, std::chrono::minutes(2),
-                                dir.filePath("scratch")};
+        const WorkerSetup setup{
+            ProgramRegistry, ConversionOptions{}, std::chrono::minutes(2), dir.filePath("scratch"),
+            false,           CommandRequest{}};
         const QString sample = corpus("xls/poi_SampleSS.xls");
         const QString unicode = corpus("xls/edr_TestUnicodeChars.xls");
         const QList<BatchJob> jobs{{unicode, dir.filePath("1.pdf")},
@@ -164,8 +167,9 @@ private slots:
         QFETCH(QString, reason);
         QTemporaryDir dir;
         BatchSettings settings;
-        settings.setup = WorkerSetup{ProgramRegistry, ConversionOptions{}, std::chrono::seconds(10),
-                                     dir.filePath("scratch")};
+        settings.setup = WorkerSetup{
+            ProgramRegistry, ConversionOptions{}, std::chrono::seconds(10), dir.filePath("scratch"),
+            false,           CommandRequest{}};
         settings.offices = [=] { return std::make_unique<FaultyOffices>(at, signal); };
         const QString sample = corpus("xls/poi_SampleSS.xls");
         Outcomes outcomes;
