@@ -195,4 +195,61 @@ void copyFileAtomically(const QString& source, const QString& target)
         copyFailed(errorNumberOf(out.error()), target, out.error());
 }
 
+PendingFile::PendingFile(const QString& target) : m_target(target)
+{
+    const QFileInfo info(target);
+    QByteArray folder = QFile::encodeName(info.absolutePath()) + "/." +
+                        QFile::encodeName(info.fileName()) + ".XXXXXX";
+    if (info.fileName().isEmpty() || !::mkdtemp(folder.data())) {
+        const int error = info.fileName().isEmpty() ? ENOENT : errno;
+        copyFailed(errorNumberOf(error), target, error);
+    }
+    m_folder = QFile::decodeName(folder);
+    m_path = m_folder + u'/' + info.fileName();
+    // Made empty ahead: the office then renames its finished temporary file
+    // onto it, where it would copy that file into a new one. Made with the
+    // usual mode (the kernel applies the umask), which the office's file
+    // does not have and gets at commit().
+    Descriptor file;
+    file.fd = ::open(QFile::encodeName(m_path).constData(),
+                     O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    struct stat made
+    {
+    };
+    if (file.fd < 0 || ::fstat(file.fd, &made) != 0) {
+        const int error = errno;
+        QDir(m_folder).removeRecursively();
+        copyFailed(errorNumberOf(error), target, error);
+    }
+    m_mode = made.st_mode & 07777;
+}
+
+PendingFile::~PendingFile()
+{
+    QDir(m_folder).removeRecursively();
+}
+
+void PendingFile::commit()
+{
+    const QByteArray temp = QFile::encodeName(m_path);
+    const QByteArray target = QFile::encodeName(m_target);
+    struct stat old
+    {
+    };
+    const bool keepMode = ::lstat(target.constData(), &old) == 0 && S_ISREG(old.st_mode);
+    Descriptor file;
+    file.fd = ::open(temp.constData(), O_RDONLY | O_CLOEXEC);
+    if (file.fd < 0 || ::fchmod(file.fd, keepMode ? (old.st_mode & 07777) : m_mode) != 0 ||
+        ::fsync(file.fd) != 0)
+        copyFailed(errorNumberOf(errno), m_target, errno);
+    if (::rename(temp.constData(), target.constData()) != 0)
+        copyFailed(errorNumberOf(errno), m_target, errno);
+    const int dirFd = ::open(QFile::encodeName(QFileInfo(m_target).absolutePath()).constData(),
+                             O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dirFd >= 0) {
+        ::fsync(dirFd);
+        ::close(dirFd);
+    }
+}
+
 } // namespace quillmer::platform

@@ -9,8 +9,8 @@ namespace quillmer::platform {
 // written to a new file in the same folder, flushed to disk and renamed over
 // the old one. A symbolic link at path is replaced itself; what it names is
 // never written. The new file keeps the old one's permissions (a new file
-// gets the usual ones, under the process's umask). False, with nothing changed, when any step fails: a full disk,
-// a read-only folder, a missing folder.
+// gets the usual ones, under the process's umask). False, with nothing changed, when any step
+// fails: a full disk, a read-only folder, a missing folder.
 //
 // QSaveFile is not used: it reports success when a write stops short (as on
 // a file-size limit), leaving a truncated file behind.
@@ -28,11 +28,14 @@ bool writeFileAtomically(const QString& path, const QByteArray& data);
 void copyFileAtomically(const QString& source, const QString& target);
 
 // A file that another program writes by name and that then takes target's
-// place, with the same guarantee: path() is a new, hidden, empty file in
-// target's folder (".<name>.XXXXXX"); commit() flushes it to disk, gives it
-// target's permissions and renames it over target. Until then, and when the
-// writer or commit() fails, the file is removed again when the object goes,
-// and target stays as it was. Both throw AppError as copyFileAtomically.
+// place, with the same guarantee: path() is a file of target's name in a new,
+// hidden folder beside target (".<name>.XXXXXX"), where the writer may also
+// keep its own temporary and lock files; commit() flushes the file to disk,
+// gives it target's permissions (a new target the usual ones) and renames it
+// over target. The folder goes
+// with the object, so whatever the writer left there when it failed or was
+// killed goes too, and target stays as it was. Both throw AppError as
+// copyFileAtomically.
 class PendingFile
 {
 public:
@@ -46,8 +49,9 @@ public:
 
 private:
     QString m_target;
+    QString m_folder;
     QString m_path;
-    bool m_committed = false;
+    unsigned m_mode = 0600; // a new file's usual mode here
 };
 
 } // namespace quillmer::platform
