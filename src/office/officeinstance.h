@@ -2,7 +2,8 @@
 
 // A running office and its connection, shared by the host and every
 // workbook, sheet and page set-up it hands out. Only the office host's own
-// files include this header.
+// files (and the tests' helper that makes workbooks with an office) include
+// this header.
 
 #include "errors/apperror.h"
 #include "office/officeprocess.h"

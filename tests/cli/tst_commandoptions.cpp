@@ -4,6 +4,7 @@
 #include "cli/batchjobs.h"
 #include "cli/commandoptions.h"
 #include "frontend/batchrun.h"
+#include "frontend/sheetchoice.h"
 #include "jobs/selection.h"
 #include "support/files.h"
 
@@ -38,40 +39,77 @@ class TestCommandOptions : public QObject
     Q_OBJECT
 
 private slots:
-    // The window's defaults; every flag lands in its option.
+    // By default nothing is written and every sheet keeps its own set-up;
+    // --as-window has the window's defaults. Every flag lands in its option.
     void defaultsAndFlags()
     {
         const auto plain = parseCommand({"book.xls"}, "/work").options;
         QVERIFY(plain);
-        const ConversionOptions window;
-        QCOMPARE(plain->print.paperSize, window.paperSize);
-        QCOMPARE(plain->print.scale, window.scale);
-        QCOMPARE(plain->print.showGridlines, 1);
-        QCOMPARE(plain->print.showHeaders, 0);
-        QVERIFY(plain->print.allPages && !plain->print.landscape);
-        QCOMPARE(plain->print.openAfterConversion, 0);
+        QVERIFY(!plain->asWindow && plain->request.road == ConversionRoad::Export);
+        QVERIFY(!plain->request.pageSetup.any() && !plain->request.pages);
+        QVERIFY(!plain->request.sheets && !plain->request.splitSheets);
+        QVERIFY(!plain->request.onePagePerSheet && plain->request.pdfA == 0);
+        QVERIFY(!plain->request.password);
         QCOMPARE(plain->workers, QThread::idealThreadCount());
         QCOMPARE(plain->timeout.count(), 120000);
         QCOMPARE(plain->shardCount, 1);
 
-        const auto all = parseCommand({"--paper",    "letter",      "--landscape",
-                                       "--scale",    "250",         "--no-gridlines",
-                                       "--headings", "--pages",     "2-5",
-                                       "-j3",        "--timeout",   "7.5",
-                                       "--shard",    "1/4",         "--skip-existing",
-                                       "--report",   "r.jsonl",     "-o",
-                                       "out",        "--recursive", "in"},
-                                      "/work")
+        const auto window = parseCommand({"--as-window", "book.xls"}, "/work").options;
+        QVERIFY(window && window->asWindow && window->request.road == ConversionRoad::Print);
+        const ConversionOptions defaults;
+        QCOMPARE(window->print.paperSize, defaults.paperSize);
+        QCOMPARE(window->print.scale, defaults.scale);
+        QCOMPARE(window->print.showGridlines, 1);
+        QCOMPARE(window->print.showHeaders, 0);
+        QVERIFY(window->print.allPages && !window->print.landscape);
+        QCOMPARE(window->print.openAfterConversion, 0);
+
+        QTemporaryDir dir;
+        writeFile(dir.filePath("pw"), "s3cret \r\nsecond line\n");
+        const auto all = parseCommand({"--paper",
+                                       "letter",
+                                       "--landscape",
+                                       "--scale",
+                                       "250",
+                                       "--no-gridlines",
+                                       "--headings",
+                                       "--pages",
+                                       "2-5",
+                                       "--road",
+                                       "print",
+                                       "--sheets",
+                                       "1,3-4,\"Q1, 2019\",Totals",
+                                       "--split-sheets",
+                                       "--password-file",
+                                       "pw",
+                                       "-j3",
+                                       "--timeout",
+                                       "7.5",
+                                       "--shard",
+                                       "1/4",
+                                       "--skip-existing",
+                                       "--report",
+                                       "r.jsonl",
+                                       "-o",
+                                       "out",
+                                       "--recursive",
+                                       "in"},
+                                      dir.path())
                              .options;
         QVERIFY(all);
+        const CommandRequest& r = all->request;
+        QCOMPARE(r.road, ConversionRoad::Print);
+        QCOMPARE(r.pageSetup.paperSize, 1);
+        QCOMPARE(r.pageSetup.landscape, true);
+        QCOMPARE(r.pageSetup.zoom, qint16(250));
+        QCOMPARE(r.pageSetup.gridlines, false);
+        QCOMPARE(r.pageSetup.headings, true);
+        QCOMPARE(r.pages, std::optional(std::pair(2, 5)));
+        QCOMPARE(*r.sheets,
+                 (SheetList{{"", 1, 1}, {"", 3, 4}, {"Q1, 2019", 0, 0}, {"Totals", 0, 0}}));
+        QVERIFY(r.splitSheets);
+        QCOMPARE(r.password, std::optional(QString("s3cret ")));
         QCOMPARE(all->print.paperSize, QString("Letter"));
-        QVERIFY(all->print.landscape);
-        QCOMPARE(all->print.scale, QString("250"));
-        QCOMPARE(all->print.showGridlines, 0);
-        QCOMPARE(all->print.showHeaders, 1);
-        QVERIFY(!all->print.allPages);
-        QCOMPARE(all->print.firstPage, QString("2"));
-        QCOMPARE(all->print.lastPage, QString("5"));
         QCOMPARE(all->workers, 3);
         QCOMPARE(all->timeout.count(), 7500);
         QCOMPARE(all->shardIndex, 1);
@@ -79,6 +117,21 @@ private slots:
         QVERIFY(all->skipExisting && all->sources.recursive);
         QCOMPARE(all->report, QString("r.jsonl"));
         QCOMPARE(all->sources.outputDir, QString("out"));
+
+        const auto fit = parseCommand({"--fit", "1", "--pdfa", "2B", "--one-page-per-sheet",
+                                       "--sheets", "\"2019\"", "book.xls"},
+                                      "/work");
+        QCOMPARE(fit.refusal, QString("--fit and --one-page-per-sheet cannot be given together"));
+        const auto wide =
+            parseCommand({"--fit", "1", "--pdfa", "2B", "--sheets", "\"2019\"", "book.xls"},
+                         "/work")
+                .options;
+        QVERIFY(wide);
+        QCOMPARE(wide->request.pageSetup.fit, std::optional(std::pair(1, 0)));
+        QCOMPARE(wide->request.pdfA, 2);
+        QCOMPARE(*wide->request.sheets, (SheetList{{"2019", 0, 0}}));
+        // A split's file per sheet, what file names cannot hold replaced.
+        QCOMPARE(sheetTarget("/o/b.pdf", "Q1 \"x\" <a|b>\n"), QString("/o/b-Q1 _x_ _a_b__.pdf"));
     }
 
     // Where the window has the rule, its message; else the command's own.
@@ -114,6 +167,36 @@ private slots:
         QTest::newRow("nothing") << QStringList{}
                                  << "no workbooks: give a SOURCE or --manifest FILE";
         QTest::newRow("unknown") << QStringList{"--bogus", "a.xls"} << "Unknown option 'bogus'.";
+        QTest::newRow("scale and fit") << QStringList{"--scale", "50", "--fit", "1", "a.xls"}
+                                       << "--scale and --fit cannot be given together";
+        QTest::newRow("landscape and portrait")
+            << QStringList{"--portrait", "--landscape", "a.xls"}
+            << "--landscape and --portrait cannot be given together";
+        QTest::newRow("window and sheets") << QStringList{"--as-window", "--sheets", "1", "a.xls"}
+                                           << "--as-window and --sheets cannot be given together";
+        QTest::newRow("window and export")
+            << QStringList{"--as-window", "--road", "export", "a.xls"}
+            << "--as-window and --road cannot be given together";
+        QTest::newRow("print and PDF/A")
+            << QStringList{"--road", "print", "--pdfa", "1b", "a.xls"}
+            << "--road and --pdfa cannot be given together: only the office's export does that";
+        QTest::newRow("road") << QStringList{"--road", "fax", "a.xls"}
+                              << "--road takes export or print, not 'fax'";
+        QTest::newRow("fit 0x0") << QStringList{"--fit", "0x0", "a.xls"}
+                                 << "--fit takes W or WxH, pages wide and tall, 0 for as many as "
+                                    "needed but not both, as in 1x0";
+        QTest::newRow("pdfa") << QStringList{"--pdfa", "4b", "a.xls"}
+                              << "--pdfa takes 1b, 2b or 3b, not '4b'";
+        QTest::newRow("sheets backwards")
+            << QStringList{"--sheets", "4-2", "a.xls"}
+            << "--sheets: sheets 4-2: numbers start at 1, the first at most the last";
+        QTest::newRow("sheets empty")
+            << QStringList{"--sheets", "1,,2", "a.xls"} << "--sheets: an empty sheet in the list";
+        QTest::newRow("sheets quote") << QStringList{"--sheets", "\"Q1", "a.xls"}
+                                      << "--sheets: a quoted sheet name that never closes";
+        QTest::newRow("password file")
+            << QStringList{"--password-file", "/nonexistent/pw", "a.xls"}
+            << "the password file '/nonexistent/pw' cannot be read (No such file or directory)";
     }
     void refusals()
     {

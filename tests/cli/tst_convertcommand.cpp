@@ -3,6 +3,7 @@
 // paths, its resumption, awkward file names, damaged workbooks, Ctrl-C in
 // the middle of a batch, a usage error, and a broken setting or target.
 #include "cli/command.h"
+#include "support/commandruns.h"
 #include "support/files.h"
 #include "support/officeprocesses.h"
 #include "support/pdftools.h"
@@ -31,69 +32,24 @@ using quillmer::test::writeFile;
 
 namespace {
 
-const QString Command = QStringLiteral(QUILLMER_PROGRAM_DIR "/quillmer-convert");
+using test::recordOf;
+using test::verifyNothingLeft;
+using Run = test::CommandRun;
 
-struct Run
-{
-    int exitCode = -1;
-    bool crashed = false; // ended by a signal
-    QString out, err;
-    pid_t pid = 0;
-};
-
-// Runs the command in folder; whileRunning is called once it has started.
 Run convert(const QStringList& arguments, const QString& folder,
             const std::function<void(QProcess&)>& whileRunning = {})
 {
-    QProcess p;
-    p.setWorkingDirectory(folder);
-    p.start(Command, arguments);
-    Run run;
-    if (!p.waitForStarted())
-        return run;
-    run.pid = pid_t(p.processId());
-    if (whileRunning)
-        whileRunning(p);
-    p.waitForFinished(300000);
-    run.exitCode = p.exitCode();
-    run.crashed = p.exitStatus() == QProcess::CrashExit;
-    run.out = QString::fromUtf8(p.readAllStandardOutput());
-    run.err = QString::fromUtf8(p.readAllStandardError());
-    return run;
+    return test::runConvert(arguments, folder, whileRunning);
 }
 
 QList<QJsonObject> records(const QString& report)
 {
-    QList<QJsonObject> out;
-    for (const QByteArray& line : readFile(report).split('\n'))
-        if (!line.isEmpty())
-            out << QJsonDocument::fromJson(line).object();
-    return out;
-}
-
-QJsonObject recordOf(const QList<QJsonObject>& all, const QString& source)
-{
-    for (const QJsonObject& r : all)
-        if (r["source"].toString() == source)
-            return r;
-    return {};
+    return test::reportRecords(report);
 }
 
 QByteArray checksum(const QString& path)
 {
     return QCryptographicHash::hash(readFile(path), QCryptographicHash::Sha256);
-}
-
-// Nothing of the run is left: no office, no Ghostscript (its command line
-// names the scratch folder), no scratch folder.
-void verifyNothingLeft(pid_t pid)
-{
-    QCOMPARE(test::ourOfficeProcesses(pid), QList<pid_t>());
-    QCOMPARE(test::runningProcesses("quillmer-convert-" + QByteArray::number(pid) + '-'),
-             QList<pid_t>());
-    QCOMPARE(QDir(QDir::tempPath())
-                 .entryList({QStringLiteral("quillmer-convert-%1-*").arg(pid)}, QDir::Dirs),
-             QStringList());
 }
 
 // Every entry below folder, as paths relative to it.
@@ -469,9 +425,11 @@ private slots:
 
         std::FILE* output = std::tmpfile();
         std::FILE* errors = std::tmpfile();
-        const cli::CommandResult result =
-            cli::runConvertCommand({"in", "-o", out, "-j", "1", "--report", "report.jsonl"},
-                                   dir.filePath("program"), dir.path(), output, errors, false);
+        // Only the print road runs Ghostscript.
+        const QStringList road = fault == "gs" ? QStringList{"--road", "print"} : QStringList();
+        const cli::CommandResult result = cli::runConvertCommand(
+            QStringList{"in", "-o", out, "-j", "1", "--report", "report.jsonl"} + road,
+            dir.filePath("program"), dir.path(), output, errors, false);
         const QString err = QString::fromUtf8(readRaw(errors));
         std::fclose(output);
         std::fclose(errors);
