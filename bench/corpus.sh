@@ -1,13 +1,17 @@
 #!/usr/bin/env bash
-# The whole corpus, side by side in one run: "quillmer-convert -j 2" with
-# default options against ONE "soffice --headless --convert-to pdf" process
-# converting the same workbooks (from a profile that has started before),
-# in turn, several rounds; then "quillmer-convert -j 1" for the throughput
-# from one worker to two. Every PDF is checked with pdfinfo. Peak resident
-# memory is sampled from /proc every 0.2 s over the whole process tree.
-# Prints Markdown tables (see docs/performance.md).
+# The whole corpus, side by side in one run: "quillmer-convert -j 2" and
+# "-j 1" with default options (the office's own export) against ONE
+# "soffice --headless --convert-to pdf" process converting the same
+# workbooks (from a profile that has started before), in turn, several
+# rounds; the ratios are ours / soffice. With PREVIOUS set to an earlier
+# build's quillmer-convert (whose default was the window's road), it then
+# also runs "--as-window -j 2" against that program's default, in turn.
+# Every PDF is checked with pdfinfo. Peak resident memory is sampled from
+# /proc every 0.2 s over the whole process tree. Prints Markdown tables (see
+# docs/performance.md).
 #
-#   bench/corpus.sh [rounds] [rounds with -j 1]      (default 3 and 1)
+#   bench/corpus.sh [rounds] [--as-window rounds]      (default 3 and 1)
+#   PREVIOUS=/path/to/old/quillmer-convert bench/corpus.sh 3 2
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 build=${BUILD:-$here/build}
@@ -83,36 +87,51 @@ valid() {
 
 median() { sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 
-echo "| round | quillmer-convert -j 2 (s) | PDFs valid | converted | soffice --convert-to (s) | PDFs valid | ratio | peak total (MB) | peak office (MB) | quillmer-convert itself (MB) | peak gs (MB) |"
-echo "|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|"
+echo "| round | quillmer-convert -j 2 (s) | PDFs valid | converted | -j 1 (s) | converted | soffice --convert-to (s) | PDFs valid | -j 2 / soffice | -j 1 / soffice | peak total (MB) | peak office (MB) | quillmer-convert itself (MB) |"
+echo "|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|"
 for ((r = 1; r <= rounds; r++)); do
-  rm -rf "$work/q" "$work/s"
-  read -r qs qt qo qp qg < <(timed "q$r" "$convert" -j 2 -o "$work/q" "$corpus")
+  rm -rf "$work/q" "$work/q1" "$work/s"
+  read -r qs qt qo qp _ < <(timed "q$r" "$convert" -j 2 -o "$work/q" "$corpus")
   read -r ss _ _ _ _ < <(timed "s$r" "$office" -env:UserInstallation="file://$work/profile" \
     --headless --convert-to pdf --outdir "$work/s" "${books[@]}")
+  read -r os _ _ _ _ < <(timed "one$r" "$convert" -j 1 -o "$work/q1" "$corpus")
   converted=$(grep -c ' converted ' "$work/q$r.log" || true)
-  ratio=$(echo "scale=2; $qs / $ss" | bc)
+  converted1=$(grep -c ' converted ' "$work/one$r.log" || true)
+  ratio=$(echo "scale=3; $qs / $ss" | bc)
+  ratio1=$(echo "scale=3; $os / $ss" | bc)
   echo "$qs" >>"$work/q.times"
+  echo "$os" >>"$work/one.times"
   echo "$ss" >>"$work/s.times"
   echo "$ratio" >>"$work/ratios"
-  printf '| %d | %.1f | %d | %d | %.1f | %d | %.2f | %d | %d | %d | %d |\n' "$r" "$qs" \
-    "$(valid "$work/q")" "$converted" "$ss" "$(valid "$work/s")" "$ratio" "$qt" "$qo" "$qp" "$qg"
+  echo "$ratio1" >>"$work/ratios1"
+  printf '| %d | %.1f | %d | %d | %.1f | %d | %.1f | %d | %.2f | %.2f | %d | %d | %d |\n' "$r" "$qs" \
+    "$(valid "$work/q")" "$converted" "$os" "$converted1" "$ss" "$(valid "$work/s")" "$ratio" \
+    "$ratio1" "$qt" "$qo" "$qp"
 done
-printf '| median | %.1f | | | %.1f | | %.2f | | | | |\n' "$(median <"$work/q.times")" \
-  "$(median <"$work/s.times")" "$(median <"$work/ratios")"
-
-echo
-echo "| round | quillmer-convert -j 1 (s) | converted | peak total (MB) | peak office (MB) | jobs per minute, -j 1 | jobs per minute, -j 2 (median) | -j 2 / -j 1 |"
-echo "|---:|---:|---:|---:|---:|---:|---:|---:|"
-two=$(median <"$work/q.times")
-for ((r = 1; r <= single; r++)); do
-  rm -rf "$work/q1"
-  read -r os ot oo _ _ < <(timed "one$r" "$convert" -j 1 -o "$work/q1" "$corpus")
-  converted=$(grep -c ' converted ' "$work/one$r.log" || true)
-  printf '| %d | %.1f | %d | %d | %d | %.1f | %.1f | %.2f |\n' "$r" "$os" "$converted" "$ot" "$oo" \
-    "$(echo "${#books[@]} * 60 / $os" | bc -l)" "$(echo "${#books[@]} * 60 / $two" | bc -l)" \
-    "$(echo "$os / $two" | bc -l)"
-done
+printf '| median | %.1f | | | %.1f | | %.1f | | %.2f | %.2f | | | |\n' "$(median <"$work/q.times")" \
+  "$(median <"$work/one.times")" "$(median <"$work/s.times")" "$(median <"$work/ratios")" \
+  "$(median <"$work/ratios1")"
 echo
 echo "Failures of the last -j 2 round:"
 grep -E ' failed ' "$work/q$rounds.log" || echo "none"
+
+if [ -n "${PREVIOUS:-}" ]; then
+  echo
+  echo "| round | --as-window -j 2 (s) | PDFs valid | the previous default -j 2 (s) | PDFs valid | ratio | pages equal |"
+  echo "|---:|---:|---:|---:|---:|---:|---:|"
+  for ((r = 1; r <= single; r++)); do
+    rm -rf "$work/w" "$work/p"
+    read -r ws _ _ _ _ < <(timed "w$r" "$convert" --as-window -j 2 -o "$work/w" "$corpus")
+    read -r ps _ _ _ _ < <(timed "p$r" "$PREVIOUS" -j 2 -o "$work/p" "$corpus")
+    same=0
+    for f in "$work/w"/*.pdf; do
+      a=$(pdfinfo "$f" 2>/dev/null | awk '/^Pages:/ { print $2 }')
+      b=$(pdfinfo "$work/p/$(basename "$f")" 2>/dev/null | awk '/^Pages:/ { print $2 }')
+      [ -n "$a" ] && [ "$a" = "$b" ] && same=$((same + 1))
+    done
+    echo "$ws / $ps" | bc -l >>"$work/wratios"
+    printf '| %d | %.1f | %d | %.1f | %d | %.2f | %d |\n' "$r" "$ws" "$(valid "$work/w")" "$ps" \
+      "$(valid "$work/p")" "$(echo "$ws / $ps" | bc -l)" "$same"
+  done
+  printf '| median | | | | | %.2f | |\n' "$(median <"$work/wratios")"
+fi

@@ -5,6 +5,8 @@
     fidelity.py table RESULTS.jsonl                       a Markdown table
     fidelity.py row LABEL MS REFERENCE.pdf OURS.pdf       one table row of
                                                           bench/queue-candidates.sh
+    fidelity.py command RESULTS.jsonl                     the table of
+                                                          bench/command-fidelity.sh
 
 The checks use poppler's tools:
   text     pdftotext -layout of both (text in the order it stands on the
@@ -162,6 +164,31 @@ def table(path):
           f"lowest rendered page {min((r['render'] for r in good), default=0):.4f}.")
 
 
+def command_passes(r):
+    return r["pages"] == r["our_pages"] and r["text"] >= 0.99
+
+
+def command_table(path):
+    """quillmer-convert's default output against the office's own export:
+    the same page count and text similarity >= 0.99 (the command's goals)."""
+    with open(path, encoding="utf-8") as f:
+        results = [json.loads(line) for line in f if line.strip()]
+    print("| workbook | pages, office | pages, quillmer-convert | text | render (worst page) | goals |")
+    print("|---|---:|---:|---:|---:|---|")
+    for r in results:
+        if "error" in r:
+            print(f"| {r['name']} | | | | | {r['error']} |")
+            continue
+        print(f"| {r['name']} | {r['pages']} | {r['our_pages']} | {r['text']:.4f} | "
+              f"{r['render']:.4f} | {'met' if command_passes(r) else 'MISSED'} |")
+    good = [r for r in results if "error" not in r]
+    print()
+    print(f"{sum(command_passes(r) for r in good)} of {len(results)} workbooks: the same pages "
+          f"and text similarity >= 0.99; lowest text similarity "
+          f"{min((r['text'] for r in good), default=0):.4f}, pages "
+          f"{sum(r['our_pages'] for r in good)} against {sum(r['pages'] for r in good)}.")
+
+
 def main(argv):
     if len(argv) >= 4 and argv[1] == "compare":
         name = argv[4] if len(argv) > 4 else os.path.basename(argv[3])
@@ -172,6 +199,9 @@ def main(argv):
         print(f"| {argv[2]} | {r['name']} | {argv[3]} | {r['our_pages']}/{r['pages']} | "
               f"{r['size_diff']:.3f} | {r['text']:.4f} | {r['render']:.4f} | "
               f"{', '.join(r['fonts'])} |")
+        return 0
+    if len(argv) == 3 and argv[1] == "command":
+        command_table(argv[2])
         return 0
     if len(argv) == 3 and argv[1] == "table":
         table(argv[2])
