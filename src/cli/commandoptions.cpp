@@ -27,8 +27,10 @@ const char* const Description =
     "                                                            first sheet only\n"
     "\n"
     "Without an option every sheet keeps its own page set-up (paper, orientation,\n"
-    "scale or fit to pages, print areas and titles, gridlines, headings). Hidden\n"
-    "sheets are left out unless --sheets names them.\n"
+    "scale or fit to pages, print areas and titles, gridlines, headings), and the\n"
+    "PDF is the office's own export. With --sheets, --split-sheets,\n"
+    "--one-page-per-sheet or a page set-up option, exactly the visible sheets, or\n"
+    "those named, print: a hidden sheet only when --sheets names it.\n"
     "\n"
     "Exit code: 0 when every job converted or was skipped, 1 when any failed, 2 for a\n"
     "usage error (nothing is converted then).";
@@ -87,7 +89,10 @@ struct Options
              s("LIST")};
     O split{s("split-sheets"), s("Writes one PDF per printed sheet, <target without "
                                  ".pdf>-<sheet name>.pdf.")};
-    O pdfa{s("pdfa"), s("Writes PDF/A: 1b, 2b or 3b."), s("LEVEL")};
+    O pdfa{s("pdfa"),
+           s("Writes PDF/A: 1b, 2b or 3b (for 1b the office writes PDF/A-1a, which "
+             "keeps the rules of 1b as well)."),
+           s("LEVEL")};
     O passwordFile{s("password-file"),
                    s("The open password of encrypted workbooks: the first "
                      "line of FILE. Without it such a workbook fails."),
