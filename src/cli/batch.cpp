@@ -65,6 +65,64 @@ struct Shared
     int running = 0; // workers still taking jobs
 };
 
+// The serials of the jobs to convert, the largest workbooks first (so that
+// the workers end together rather than one of them with a large workbook
+// left to the end); the jobs --skip-existing keeps are reported skipped.
+std::deque<int> queued(const QList<BatchJob>& jobs, const BatchSettings& settings,
+                       BatchObserver& observer, BatchSummary& summary)
+{
+    std::deque<int> queue;
+    for (int serial = 0; serial < jobs.size(); ++serial) {
+        const QStringList kept =
+            settings.skipExisting ? currentTargets(jobs[serial], settings.setup.request.splitSheets)
+                                  : QStringList();
+        if (kept.isEmpty()) {
+            queue.push_back(serial);
+            continue;
+        }
+        JobOutcome skipped;
+        skipped.status = JobOutcome::Status::Skipped;
+        for (const QString& pdf : kept) {
+            skipped.pdfs << JobOutcome::Pdf{pdf, QString(), pdfPageCount(pdf)};
+            skipped.pages += skipped.pdfs.last().pages;
+        }
+        ++summary.skipped;
+        observer.jobDone(jobs[serial], skipped);
+    }
+    QList<qint64> sizes(jobs.size());
+    for (const int serial : queue)
+        sizes[serial] = QFileInfo(jobs[serial].source).size();
+    std::stable_sort(queue.begin(), queue.end(), [&](int a, int b) { return sizes[a] > sizes[b]; });
+    return queue;
+}
+
+// One worker's thread: jobs from the queue until it is empty, then the
+// worker closed.
+void takeJobs(Shared& shared, Worker& worker, int place, const QList<BatchJob>& jobs,
+              const QElapsedTimer& clock)
+{
+    for (;;) {
+        int serial;
+        {
+            std::lock_guard lock(shared.mutex);
+            if (shared.queue.empty())
+                break;
+            serial = shared.queue.front();
+            shared.queue.pop_front();
+            shared.places[place] = {serial, clock.elapsed(), false};
+        }
+        JobOutcome outcome = worker.convert(jobs[serial], serial);
+        std::lock_guard lock(shared.mutex);
+        shared.places[place].serial = -1;
+        if (outcome.endsBatch)
+            shared.queue.clear();
+        shared.finished.push_back({serial, std::move(outcome)});
+    }
+    worker.close();
+    std::lock_guard lock(shared.mutex);
+    --shared.running;
+}
+
 } // namespace
 
 BatchSummary runBatch(const QList<BatchJob>& jobs, const BatchSettings& settings,
@@ -77,30 +135,7 @@ BatchSummary runBatch(const QList<BatchJob>& jobs, const BatchSettings& settings
     observer.started(int(jobs.size()));
 
     Shared shared;
-    for (int serial = 0; serial < jobs.size(); ++serial) {
-        const QStringList kept =
-            settings.skipExisting ? currentTargets(jobs[serial], settings.setup.request.splitSheets)
-                                  : QStringList();
-        if (kept.isEmpty()) {
-            shared.queue.push_back(serial);
-            continue;
-        }
-        JobOutcome skipped;
-        skipped.status = JobOutcome::Status::Skipped;
-        for (const QString& pdf : kept) {
-            skipped.pdfs << JobOutcome::Pdf{pdf, QString(), pdfPageCount(pdf)};
-            skipped.pages += skipped.pdfs.last().pages;
-        }
-        ++summary.skipped;
-        observer.jobDone(jobs[serial], skipped);
-    }
-    // The largest workbooks first, so that the workers end together rather
-    // than one of them with a large workbook left to the end.
-    QList<qint64> sizes(jobs.size());
-    for (const int serial : shared.queue)
-        sizes[serial] = QFileInfo(jobs[serial].source).size();
-    std::stable_sort(shared.queue.begin(), shared.queue.end(),
-                     [&](int a, int b) { return sizes[a] > sizes[b]; });
+    shared.queue = queued(jobs, settings, observer, summary);
 
     const int count = int(qMin<qsizetype>(qMax(1, settings.workers), shared.queue.size()));
     std::vector<std::unique_ptr<Worker>> workers;
@@ -111,28 +146,7 @@ BatchSummary runBatch(const QList<BatchJob>& jobs, const BatchSettings& settings
 
     std::vector<std::thread> threads;
     for (int i = 0; i < count; ++i)
-        threads.emplace_back([&, i] {
-            for (;;) {
-                int serial;
-                {
-                    std::lock_guard lock(shared.mutex);
-                    if (shared.queue.empty())
-                        break;
-                    serial = shared.queue.front();
-                    shared.queue.pop_front();
-                    shared.places[i] = {serial, clock.elapsed(), false};
-                }
-                JobOutcome outcome = workers[i]->convert(jobs[serial], serial);
-                std::lock_guard lock(shared.mutex);
-                shared.places[i].serial = -1;
-                if (outcome.endsBatch)
-                    shared.queue.clear();
-                shared.finished.push_back({serial, std::move(outcome)});
-            }
-            workers[i]->close();
-            std::lock_guard lock(shared.mutex);
-            --shared.running;
-        });
+        threads.emplace_back([&, i] { takeJobs(shared, *workers[i], i, jobs, clock); });
 
     const qint64 timeout = settings.setup.timeout.count();
     for (;;) {
