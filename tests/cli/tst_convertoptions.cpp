@@ -145,8 +145,8 @@ private slots:
 
     void cleanup() { QCOMPARE(test::ourOfficeProcesses(), QList<pid_t>()); }
 
-    // Which sheets print, fit to one page wide, one page per sheet, and a
-    // sheet the workbook lacks. By default the hidden sheet is left out;
+    // Which sheets print, fit to one page wide, one page per sheet, a range
+    // past the last page, and a sheet the workbook lacks. By default the hidden sheet is left out;
     // named, by number or name, it prints.
     void sheetsAndPageSetup()
     {
@@ -179,6 +179,18 @@ private slots:
         const QString named = pdfText(path("named/sheets.pdf"));
         QVERIFY(named.contains("plain sheet") && named.contains("secret sheet"));
         QVERIFY(!named.contains("column 1") && !named.contains("row 1"));
+
+        // A failed export leaves the PDF there as it was, and nothing else.
+        const QByteArray before = readFile(path("named/sheets.pdf"));
+        QCOMPARE(run("named", m_sheets, {"--pages", "90-99"}).exitCode, 1);
+        QVERIFY(reportRecords(path("named/report.jsonl"))
+                    .value(0)["error"]
+                    .toString()
+                    .contains("no page 90: the workbook prints"));
+        QCOMPARE(readFile(path("named/sheets.pdf")), before);
+        QCOMPARE(
+            QDir(path("named")).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+            (QStringList{"report.jsonl", "sheets.pdf"}));
 
         const test::CommandRun unknown = run("unknown", m_sheets, {"--sheets", "Plain,Nope"});
         QCOMPARE(unknown.exitCode, 1);
