@@ -36,6 +36,43 @@ void removeLeftScratch()
     }
 }
 
+// The report, when asked for, and the terminal, in that order.
+struct Both final : BatchObserver
+{
+    ProgressOutput& progress;
+    JsonLinesReport* report;
+    Both(ProgressOutput& p, JsonLinesReport* r) : progress(p), report(r) {}
+    void started(int total) override { progress.started(total); }
+    void jobDone(const BatchJob& job, const JobOutcome& outcome) override
+    {
+        if (report)
+            report->jobDone(job, outcome);
+        progress.jobDone(job, outcome);
+    }
+    void tick() override { progress.tick(); }
+};
+
+// What every worker of the batch gets: its setup, and offices of its own
+// (one kept from job to job unless each job is to have a fresh one).
+BatchSettings batchSettings(const CommandOptions& o, const QString& registryPath,
+                            const QString& scratch)
+{
+    BatchSettings settings;
+    settings.workers = o.workers;
+    settings.skipExisting = o.skipExisting;
+    settings.setup = WorkerSetup{registryPath, o.print, o.timeout, scratch, o.asWindow, o.request};
+    const std::chrono::milliseconds timeLimit = o.timeout;
+    const bool fresh = o.freshOffice;
+    const bool printing = o.asWindow || o.request.road == ConversionRoad::Print;
+    settings.offices = [=]() -> std::unique_ptr<WorkerOffices> {
+        if (fresh)
+            return std::make_unique<FreshOffices>(registryPath, timeLimit);
+        return std::make_unique<ReusedOffices>(registryPath, timeLimit,
+                                               ReusedOffices::DefaultJobsPerOffice, printing);
+    };
+    return settings;
+}
+
 } // namespace
 
 CommandResult runConvertCommand(const QStringList& arguments, const QString& programFolder,
@@ -80,35 +117,7 @@ CommandResult runConvertCommand(const QStringList& arguments, const QString& pro
         return {exitcode::Failed, 0};
     }
 
-    BatchSettings settings;
-    settings.workers = o.workers;
-    settings.skipExisting = o.skipExisting;
-    settings.setup =
-        WorkerSetup{registryPath, o.print, o.timeout, scratch.path(), o.asWindow, o.request};
-    const std::chrono::milliseconds timeLimit = o.timeout;
-    const bool fresh = o.freshOffice;
-    const bool printing = o.asWindow || o.request.road == ConversionRoad::Print;
-    settings.offices = [=]() -> std::unique_ptr<WorkerOffices> {
-        if (fresh)
-            return std::make_unique<FreshOffices>(registryPath, timeLimit);
-        return std::make_unique<ReusedOffices>(registryPath, timeLimit,
-                                               ReusedOffices::DefaultJobsPerOffice, printing);
-    };
-
-    struct Both final : BatchObserver
-    {
-        ProgressOutput& progress;
-        JsonLinesReport* report;
-        Both(ProgressOutput& p, JsonLinesReport* r) : progress(p), report(r) {}
-        void started(int total) override { progress.started(total); }
-        void jobDone(const BatchJob& job, const JobOutcome& outcome) override
-        {
-            if (report)
-                report->jobDone(job, outcome);
-            progress.jobDone(job, outcome);
-        }
-        void tick() override { progress.tick(); }
-    };
+    const BatchSettings settings = batchSettings(o, registryPath, scratch.path());
     ProgressOutput progress(out, terminal);
     Both observer(progress, o.report.isEmpty() ? nullptr : &report);
     const BatchSummary summary = runBatch(jobs, settings, observer);

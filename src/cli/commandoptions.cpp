@@ -98,8 +98,7 @@ struct Options
                      "line of FILE. Without it such a workbook fails."),
                    s("FILE")};
     O jobs{{s("j"), s("jobs")},
-           s("Number of parallel workers (default: the number of cores, %1).")
-               .arg(QThread::idealThreadCount()),
+           s("Number of parallel workers (default: the number of cores)."),
            s("N")};
     O timeout{s("timeout"),
               s("Each job's limit in seconds (default 120); past it, the job's "

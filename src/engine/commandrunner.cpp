@@ -1,6 +1,7 @@
 #include "engine/commandrunner.h"
 
 #include "errors/apperror.h"
+#include "platform/failure.h"
 #include "platform/process.h"
 
 #include <csignal>
@@ -30,9 +31,12 @@ bool ProcessCommandRunner::RunCommandAndWait(const QString& commandLine,
     platform::ProcessOptions options;
     options.workingFolder = workingFolder;
     options.discardErrorOutput = windowState == HiddenWindow;
-    auto process = platform::Process::start(parsed.executable, parsed.arguments, options);
-    if (!process)
-        return false;
+    std::unique_ptr<platform::Process> process;
+    try {
+        process = platform::Process::start(parsed.executable, parsed.arguments, options);
+    } catch (const platform::Failure&) {
+        return false; // not started: the caller's answer, nothing more
+    }
     m_running = process.get();
     lock.unlock();
     m_last.started = true;

@@ -28,8 +28,8 @@ int pdfPageCount(const QString& path)
         QPDF document;
         read(document, path);
         return int(document.getAllPages().size());
-    } catch (...) {
-        return 0;
+    } catch (const std::exception&) {
+        return 0; // qpdf cannot read it: no PDF, no pages
     }
 }
 

@@ -102,9 +102,11 @@ ConversionOutput CommandConversion::convert(const QString& source, const QString
         }
         render(job);
     } catch (...) {
+        // The office is ended whatever failed; the first failure is the
+        // job's, not one that ending it raises after.
         try {
             end();
-        } catch (...) {
+        } catch (const AppError&) {
         }
         throw;
     }

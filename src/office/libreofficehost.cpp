@@ -24,7 +24,8 @@ LibreOfficeHost::~LibreOfficeHost()
 {
     try {
         Quit();
-    } catch (...) {
+    } catch (const AppError&) {
+        // An office that cannot be ended politely has been killed by Quit.
     }
 }
 

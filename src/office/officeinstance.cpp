@@ -1,5 +1,7 @@
 #include "office/officeinstance.h"
 
+#include "platform/failure.h"
+
 #include <QFile>
 #include <QRandomGenerator>
 #include <com/sun/star/container/XIndexAccess.hpp>
@@ -25,12 +27,11 @@ AppError serverGone()
 OfficeInstance::OfficeInstance(const QString& programFolder,
                                std::shared_ptr<printqueue::InstalledPrinters> printers_,
                                milliseconds timeLimit)
-    : printers(std::move(printers_)), m_timeLimit(timeLimit)
-{
+try : printers(std::move(printers_)), m_timeLimit(timeLimit) {
     const QString executable = OfficeProcess::executableIn(programFolder);
     try {
         start(executable);
-    } catch (const AppError&) {
+    } catch (const platform::Failure&) {
         // A prepared profile the office cannot start from is forgotten, and
         // the office starts again with a fresh one.
         if (!m_process.seeded() || m_process.expired()) {
@@ -41,13 +42,17 @@ OfficeInstance::OfficeInstance(const QString& programFolder,
         m_process.replaceSeededProfile();
         try {
             start(executable);
-        } catch (...) {
+        } catch (const platform::Failure&) {
             m_process.removeFolder();
             throw;
         }
     }
     const QStringList names = printers ? printers->deviceNames() : QStringList();
     activePrinter = names.value(0);
+} catch (const platform::Failure& failure) {
+    // Creating the instance is where the automation caller is answered:
+    // whatever kept the office from starting is error 429.
+    throw uno::cannotCreate(failure.message());
 }
 
 OfficeInstance::~OfficeInstance()
@@ -99,7 +104,7 @@ void OfficeInstance::start(const QString& executable)
     m_process.disarm();
     if (!failure.isEmpty() || !m_connection.desktop.is()) {
         abandon();
-        throw uno::cannotCreate(failure.isEmpty() ? late : failure);
+        throw platform::Failure(failure.isEmpty() ? late : failure);
     }
 }
 
@@ -114,7 +119,8 @@ bool OfficeInstance::answers(milliseconds limit)
     bool ok = false;
     try {
         run(QString(), [&] { ok = m_connection.desktop->getComponents().is(); });
-    } catch (...) {
+    } catch (const AppError&) {
+        // No answer within the limit, or none at all: ok stays false.
     }
     m_timeLimit = saved;
     if (!ok)
@@ -166,7 +172,8 @@ void OfficeInstance::warmUp()
                              Sequence<css::beans::PropertyValue>(exportArguments, 1));
             close(loaded);
         });
-    } catch (...) {
+    } catch (const AppError&) {
+        // A warm-up that failed leaves an office that works, only slower.
     }
     QFile::remove(workbook);
     QFile::remove(spool);
@@ -185,7 +192,7 @@ void OfficeInstance::abandon()
         m_connection.remote.clear();
         if (m_connection.bridge.is())
             m_connection.bridge->dispose();
-    } catch (...) {
+    } catch (const uno::css::uno::Exception&) {
     }
     m_connection.bridge.clear();
 }
@@ -211,13 +218,14 @@ void OfficeInstance::quit()
     try {
         if (m_connection.desktop.is())
             m_connection.desktop->terminate();
-    } catch (...) {
+    } catch (const uno::css::uno::Exception&) {
+        // An office that will not end is made to below.
     }
     m_process.disarm();
     try {
         if (m_connection.bridge.is())
             m_connection.bridge->dispose();
-    } catch (...) {
+    } catch (const uno::css::uno::Exception&) {
     }
     const bool ended = m_process.waitForEnd(milliseconds(10000));
     if (ended && m_process.exitCode() == 0)

@@ -1,6 +1,6 @@
 #include "office/officeprocess.h"
 
-#include "errors/apperror.h"
+#include "platform/failure.h"
 
 #include <QDir>
 #include <QFile>
@@ -14,12 +14,6 @@
 namespace quillmer::office {
 
 namespace {
-
-AppError cannotCreate(const QString& why)
-{
-    return AppError(err::CannotCreateObject,
-                    QStringLiteral("ActiveX component can't create object: %1").arg(why));
-}
 
 // Removes the private folders that instances of programs that have since
 // crashed left behind (the folder name carries the program's process id).
@@ -48,8 +42,8 @@ OfficeProcess::OfficeProcess(OfficeProfileTemplate profileTemplate)
 {
     removeLeftFolders();
     if (!m_folder.isValid())
-        throw cannotCreate(QStringLiteral("no private folder for the office profile (%1)")
-                               .arg(m_folder.errorString()));
+        throw platform::Failure(QStringLiteral("no private folder for the office profile (%1)")
+                                    .arg(m_folder.errorString()));
     m_seeded = m_template.seed(profileFolder());
     m_watchThread = std::thread([this] { watch(); });
 }
@@ -77,7 +71,7 @@ QString OfficeProcess::executableIn(const QString& programFolder)
         if (!folder.isEmpty() && executable.isFile() && executable.isExecutable())
             return executable.filePath();
     }
-    throw cannotCreate(QStringLiteral("LibreOffice was not found in '%1'").arg(programFolder));
+    throw platform::Failure(QStringLiteral("LibreOffice was not found in '%1'").arg(programFolder));
 }
 
 void OfficeProcess::launch(const QString& executable, const QString& pipeName)
@@ -97,11 +91,7 @@ void OfficeProcess::launch(const QString& executable, const QString& pipeName)
     // This program's UNO bootstrap is not the office's, and a headless
     // office has no business with the desktop's display.
     options.unsetEnvironment = {"URE_BOOTSTRAP", "DISPLAY", "WAYLAND_DISPLAY"};
-    int error = 0;
-    m_process = platform::Process::start(executable, arguments, options, &error);
-    if (!m_process)
-        throw cannotCreate(QStringLiteral("cannot run '%1' (%2)")
-                               .arg(executable, QString::fromLocal8Bit(std::strerror(error))));
+    m_process = platform::Process::start(executable, arguments, options);
     m_group = m_process->pid();
 }
 

@@ -26,17 +26,17 @@ public:
     using milliseconds = std::chrono::milliseconds;
 
     // Makes the private folder, with a copy of the prepared profile when
-    // there is one. Error 429 when no folder can be made.
+    // there is one. Throws platform::Failure when no folder can be made.
     explicit OfficeProcess(OfficeProfileTemplate profileTemplate = OfficeProfileTemplate());
     // Kills what is left of the office and removes its folder.
     ~OfficeProcess();
     OfficeProcess(const OfficeProcess&) = delete;
     OfficeProcess& operator=(const OfficeProcess&) = delete;
 
-    // The office executable in its program folder; error 429 when none.
+    // The office executable in its program folder; Failure when none.
     static QString executableIn(const QString& programFolder);
 
-    // Starts the office, listening on pipeName. Error 429 when it cannot run.
+    // Starts the office, listening on pipeName. Failure when it cannot run.
     void launch(const QString& executable, const QString& pipeName);
     // Whether the office has ended since its launch; it is reaped then.
     bool hasEnded();

@@ -25,7 +25,8 @@ bool holdsDocument(OfficeInstance& office)
         });
         office.setTimeLimit(saved);
         return open;
-    } catch (...) {
+    } catch (const AppError&) {
+        // No answer is no proof that nothing is open: not reused.
         return true;
     }
 }

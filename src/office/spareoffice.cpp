@@ -95,7 +95,9 @@ void SpareOfficeHosts::prepare()
         try {
             instance = m_fresh.startInstance();
             instance->warmUp();
-        } catch (...) {
+        } catch (const AppError&) {
+            // No spare: the next create() starts one itself, and says why
+            // when that fails too.
         }
         std::unique_lock lock(shared->mutex);
         if (shared->stopping) {

@@ -1,6 +1,7 @@
 #include "office/unoruntime.h"
 
 #include "errors/apperror.h"
+#include "platform/failure.h"
 
 #include <QUrl>
 #include <com/sun/star/bridge/BridgeFactory.hpp>
@@ -71,7 +72,7 @@ Reference<css::uno::XComponentContext> localContext()
         }
     });
     if (!context || !context->is())
-        throw cannotCreate(QStringLiteral("the UNO runtime cannot start (%1)").arg(failure));
+        throw platform::Failure(QStringLiteral("the UNO runtime cannot start (%1)").arg(failure));
     return *context;
 }
 

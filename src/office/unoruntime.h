@@ -50,7 +50,7 @@ AppError cannotCreate(const QString& why);
 
 // The process-wide local UNO runtime that connects to the office instances,
 // started once from the fundamentalrc of the office this program was built
-// against. Error 429 when it cannot start.
+// against. Throws platform::Failure when it cannot start.
 Reference<css::uno::XComponentContext> localContext();
 
 // An office's side of a connection.

@@ -1,6 +1,9 @@
 #include "platform/process.h"
 
+#include "platform/failure.h"
+
 #include <QByteArray>
+#include <QDir>
 #include <QFile>
 #include <algorithm>
 #include <cerrno>
@@ -171,15 +174,15 @@ pid_t spawn(char* const* argv, char* const* envp, const ProcessOptions& options,
 } // namespace
 
 std::unique_ptr<Process> Process::start(const QString& executable, const QStringList& arguments,
-                                        const ProcessOptions& options, int* errorCode)
+                                        const ProcessOptions& options)
 {
-    if (errorCode)
-        *errorCode = 0;
-    if (executable.isEmpty()) {
-        if (errorCode)
-            *errorCode = ENOENT;
-        return nullptr;
-    }
+    const auto cannotStart = [&](int error) {
+        return Failure(QStringLiteral("cannot run '%1' (%2)")
+                           .arg(QDir::toNativeSeparators(executable),
+                                QString::fromLocal8Bit(std::strerror(error))));
+    };
+    if (executable.isEmpty())
+        throw cannotStart(ENOENT);
 
     std::vector<QByteArray> storage;
     storage.reserve(arguments.size() + 1);
@@ -206,19 +209,17 @@ std::unique_ptr<Process> Process::start(const QString& executable, const QString
     };
     if ((options.pipeInput && ::pipe2(inputPipe, O_CLOEXEC) != 0) ||
         (options.pipeOutput && ::pipe2(outputPipe, O_CLOEXEC) != 0)) {
-        if (errorCode)
-            *errorCode = errno;
+        const int error = errno;
         closeAll();
-        return nullptr;
+        throw cannotStart(error);
     }
     // Kept above 3, so that making it the child's 3 clears its close-on-exec.
     int inherited = -1;
     if (options.inheritedFile >= 0 &&
         (inherited = ::fcntl(options.inheritedFile, F_DUPFD_CLOEXEC, 4)) < 0) {
-        if (errorCode)
-            *errorCode = errno;
+        const int error = errno;
         closeAll();
-        return nullptr;
+        throw cannotStart(error);
     }
     const ChildPipes child{inputPipe[0], outputPipe[1], inherited};
     const pid_t pid = options.parentDeathSignal
@@ -230,10 +231,8 @@ std::unique_ptr<Process> Process::start(const QString& executable, const QString
             childEnd = -1;
         }
     if (pid < 0) {
-        if (errorCode)
-            *errorCode = -pid;
         closeAll();
-        return nullptr;
+        throw cannotStart(-pid);
     }
     return std::unique_ptr<Process>(
         new Process(pid, options.ownProcessGroup, inputPipe[1], outputPipe[0]));

@@ -72,14 +72,16 @@ struct ProcessOptions
 class Process
 {
 public:
-    // Starts executable with arguments. Null when it cannot be started;
-    // errorCode then receives the errno.
+    // Starts executable with arguments. Throws Failure (platform/failure.h),
+    // naming the program and the reason, when it cannot be started.
     static std::unique_ptr<Process> start(const QString& executable, const QStringList& arguments,
-                                          const ProcessOptions& options, int* errorCode = nullptr);
+                                          const ProcessOptions& options);
     static std::unique_ptr<Process> start(const QString& executable, const QStringList& arguments,
-                                          const QString& workingFolder, int* errorCode = nullptr)
+                                          const QString& workingFolder)
     {
-        return start(executable, arguments, ProcessOptions{workingFolder, false, 0, {}}, errorCode);
+        ProcessOptions options;
+        options.workingFolder = workingFolder;
+        return start(executable, arguments, options);
     }
 
     ~Process();

@@ -178,11 +178,12 @@ std::unique_ptr<PrinterDriver> PrinterDriver::start(const QString& gsPath,
     // Ghostscript's own messages stay off the PostScript.
     arguments.insert(1, QStringLiteral("-sstdout=%stderr"));
     arguments.insert(1, QStringLiteral("--permit-file-read=") + QLatin1String(SpoolName));
-    int error = 0;
-    auto process = platform::Process::start(gsPath, arguments, options, &error);
-    if (!process) {
+    std::unique_ptr<platform::Process> process;
+    try {
+        process = platform::Process::start(gsPath, arguments, options);
+    } catch (const platform::Failure&) {
         ::close(spool);
-        throw cannotStart(error);
+        throw;
     }
     return std::unique_ptr<PrinterDriver>(new PrinterDriver(
         gsPath, std::move(scratch), std::move(process), spool, readerSetup, reading));

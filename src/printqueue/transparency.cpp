@@ -38,12 +38,7 @@ QByteArray output(const QString& gsPath, const QStringList& arguments,
     platform::ProcessOptions options;
     options.pipeOutput = true;
     options.discardErrorOutput = true;
-    int error = 0;
-    const auto process = platform::Process::start(gsPath, arguments, options, &error);
-    if (!process)
-        throw platform::Failure(QStringLiteral("cannot start %1 (%2)")
-                                    .arg(gsPath, QString::fromLocal8Bit(std::strerror(error))));
-    return process->collectOutput(deadline, maxBytes);
+    return platform::Process::start(gsPath, arguments, options)->collectOutput(deadline, maxBytes);
 }
 
 // The next whitespace-separated number of a PGM header at pos, skipping

@@ -1,3 +1,4 @@
+#include "platform/failure.h"
 #include "platform/process.h"
 #include "support/files.h"
 
@@ -5,6 +6,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <csignal>
+#include <cstring>
 
 using namespace quillmer::platform;
 
@@ -84,10 +86,7 @@ private slots:
     {
         QTemporaryDir dir;
         writeScript(dir.filePath("exit"), "pwd > where; exit \"$1\"\n");
-        int error = -1;
-        auto p = Process::start(dir.filePath("exit"), {"7"}, dir.path(), &error);
-        QVERIFY(p);
-        QCOMPARE(error, 0);
+        auto p = Process::start(dir.filePath("exit"), {"7"}, dir.path());
         QVERIFY(p->wait(-1));
         QCOMPARE(p->exitCode(), std::optional<int>(7));
         QCOMPARE(p->terminationSignal(), 0);
@@ -95,11 +94,17 @@ private slots:
         QVERIFY(where.open(QIODevice::ReadOnly));
         QCOMPARE(where.readAll().trimmed(), QFile::encodeName(QDir(dir.path()).canonicalPath()));
 
-        // Missing program, missing working folder: not started.
-        QVERIFY(!Process::start(dir.filePath("nothing"), {}, dir.path(), &error));
-        QCOMPARE(error, ENOENT);
-        QVERIFY(!Process::start(dir.filePath("exit"), {"0"}, dir.filePath("no folder"), &error));
-        QVERIFY(error != 0);
+        // Missing program, missing working folder: not started, and why.
+        const auto failure = [&](const QString& program, const QString& folder) {
+            try {
+                Process::start(program, {}, folder);
+            } catch (const Failure& f) {
+                return f.message();
+            }
+            return QString();
+        };
+        QVERIFY(failure(dir.filePath("nothing"), dir.path()).contains(std::strerror(ENOENT)));
+        QVERIFY(failure(dir.filePath("exit"), dir.filePath("no folder")).contains("exit"));
     }
 
     // The file a program inherits is its descriptor 3, with either way of
