@@ -5,7 +5,7 @@ namespace quillmer::printqueue::postscript {
 namespace {
 
 // The document set-up that the queue has ps2write put into every print file,
-// after the prolog (see docs/architecture.md). ps2write's prolog is a PDF
+// after the prolog (see docs/printqueue.md). ps2write's prolog is a PDF
 // reader in PostScript (Ghostscript's opdfread procedure set); this code
 // works on the objects it has read and on its table of object handlers.
 //

@@ -3,7 +3,7 @@
 #include <QByteArray>
 
 // The two pieces of PostScript of the queue's own that go into every print
-// file (see postscriptsetup.cpp and docs/architecture.md): the document
+// file (see postscriptsetup.cpp and docs/printqueue.md): the document
 // set-up, in the file's set-up section through ps2write's PSDocOptions, and
 // the reader set-up, just before the first object. (The multi-unit values
 // and the overlay pictures add PostScript of their own after the reader
