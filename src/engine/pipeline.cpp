@@ -194,10 +194,15 @@ void ConversionEngine::ConversionPipeline(const QString& sourcePath, const QStri
              call.savedActivePrinter = liveHost().ActivePrinter();
              return StepFlow::next();
          }},
+        {11,
+         [&] {
+             WritePageSetup(call.worksheet(), m_context.options);
+             return StepFlow::next();
+         }},
         {12,
          [&] {
-             PrintWorkbookToPostScript(liveHost(), call.worksheet(), m_context.options,
-                                       scratch.path());
+             // The whole workbook, whatever the page range (see printstep.h).
+             PrintActiveWorkbook(liveHost(), scratch.path());
              return StepFlow::next();
          }},
         {13,

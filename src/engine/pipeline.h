@@ -57,8 +57,8 @@ struct PipelineContext
 //  5 take the sheet;  6 the scratch folder, locked for this conversion, with
 //  the files of any earlier one removed;  7 the Windows version name;
 //  8 the printer search;  9 an old Windows without its printer: a message,
-//  then close and quit (step 20);  10 keep ActivePrinter;  11-12 page set-up
-//  and print to PsFile.ps;  13 ActivePrinter back;  14 first Ghostscript
+//  then close and quit (step 20);  10 keep ActivePrinter;  11 page set-up;
+//  12 print to PsFile.ps;  13 ActivePrinter back;  14 first Ghostscript
 //  run;  15 it did not start: "Failed";  16 a page range: the second run
 //  cuts it;  17 no PdfFile.pdf: "Failed";  18 copy to the target,
 //  "Completed" and the message;  19 open the PDF when asked;  20 close the

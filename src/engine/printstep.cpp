@@ -30,8 +30,7 @@ qint16 TextToInteger16(const QString& text)
     return qint16(rounded);
 }
 
-void PrintWorkbookToPostScript(office::SpreadsheetHost& host, office::Worksheet& sheet,
-                               const ConversionOptionsSource& options, const QString& scratchFolder)
+void WritePageSetup(office::Worksheet& sheet, const ConversionOptionsSource& options)
 {
     namespace xl = office::xl;
     sheet.pageSetup()->setPrintComments(xl::PrintInPlace);
@@ -44,7 +43,12 @@ void PrintWorkbookToPostScript(office::SpreadsheetHost& host, office::Worksheet&
     sheet.pageSetup()->setPrintHeadings(options.currentOptions().showHeaders == 1);
     sheet.pageSetup()->setPrintNotes(true);
     sheet.pageSetup()->setPrintArea(QString());
+}
 
+void PrintWorkbookToPostScript(office::SpreadsheetHost& host, office::Worksheet& sheet,
+                               const ConversionOptionsSource& options, const QString& scratchFolder)
+{
+    WritePageSetup(sheet, options);
     // The whole workbook, whatever the page range: see the header.
     PrintActiveWorkbook(host, scratchFolder);
 }

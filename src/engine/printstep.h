@@ -41,6 +41,9 @@ void PrintWorkbookToPostScript(office::SpreadsheetHost& host, office::Worksheet&
                                const ConversionOptionsSource& options,
                                const QString& scratchFolder);
 
+// The page set-up half of the step: the eight writes, in the order above.
+void WritePageSetup(office::Worksheet& sheet, const ConversionOptionsSource& options);
+
 // The print call of the step: the whole active workbook, each sheet with its
 // own page set-up, on PdfPrinterQueue into scratchFolder + PsFileName.
 void PrintActiveWorkbook(office::SpreadsheetHost& host, const QString& scratchFolder);
