@@ -86,28 +86,13 @@ const QList<ThemeTarget>& backColorTargets()
 
 const QList<ThemeTarget>& foreColorTargets()
 {
-    // Push buttons keep their text colour.
-    static const QList<ThemeTarget> targets = {
-        {"frmMain", ColorSlot::Window},
-        {"chkAllPages", ColorSlot::Window},
-        {"chkFromTo", ColorSlot::Window},
-        {"chkOpenDocEditing", ColorSlot::Window},
-        {"Frame1", ColorSlot::Window},
-        {"Frame2", ColorSlot::Window},
-        {"Frame3", ColorSlot::Window},
-        {"Label11", ColorSlot::Window},
-        {"Label12", ColorSlot::Window},
-        {"Label2", ColorSlot::Window},
-        {"Label4", ColorSlot::Window},
-        {"Label6", ColorSlot::Window},
-        {"Line3", ColorSlot::Line},
-        {"lvwGeneral", ColorSlot::List},
-        {"picMain", ColorSlot::Window},
-        {"chkShowGridlines", ColorSlot::Window},
-        {"chkHeader", ColorSlot::Window},
-        {"optLandscape", ColorSlot::Window},
-        {"optPotrait", ColorSlot::Window},
-    };
+    // The same controls in the same order; push buttons keep their text
+    // colour.
+    static const QList<ThemeTarget> targets = [] {
+        QList<ThemeTarget> all = backColorTargets();
+        all.removeIf([](const ThemeTarget& t) { return t.slot == ColorSlot::Button; });
+        return all;
+    }();
     return targets;
 }
 
