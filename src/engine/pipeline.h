@@ -28,6 +28,9 @@ public:
     // caller.
     virtual void ConversionPipeline(const QString& sourcePath, const QString& targetPath,
                                     qint16 row, qint16 sheetNumber) = 0;
+    // How many jobs the batch converts after the next one; the next
+    // conversion's office may then be started ahead, or not.
+    virtual void expectJobs(int count) { (void)count; }
 };
 
 // Everything a conversion works with, handed in by its owner.
@@ -77,6 +80,7 @@ public:
 
     void ConversionPipeline(const QString& sourcePath, const QString& targetPath, qint16 row,
                             qint16 sheetNumber) override;
+    void expectJobs(int count) override { m_context.hosts.expectMore(count); }
 
     // The host of the conversion under way; none between calls.
     office::SpreadsheetHost* host() const { return m_host.get(); }

@@ -98,6 +98,7 @@ void BatchRun::cmdConvert_Click()
             return;
         if (!read)
             continue;
+        c.converter.expectJobs(rowCount - number);
         if (!trap.step([&] { c.converter.ConversionPipeline(source, target, row, 1); }))
             return;
     }

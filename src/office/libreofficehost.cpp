@@ -5,6 +5,8 @@
 #include "office/officeworkbook.h"
 #include "platform/registrynames.h"
 
+#include <utility>
+
 namespace quillmer::office {
 
 LibreOfficeHost::LibreOfficeHost(const QString& programFolder,
@@ -15,8 +17,8 @@ LibreOfficeHost::LibreOfficeHost(const QString& programFolder,
 }
 
 LibreOfficeHost::LibreOfficeHost(std::shared_ptr<OfficeInstance> instance,
-                                 std::function<bool()> keep)
-    : m_instance(std::move(instance)), m_keep(std::move(keep))
+                                 std::function<bool()> keep, std::function<void()> ended)
+    : m_instance(std::move(instance)), m_keep(std::move(keep)), m_ended(std::move(ended))
 {
 }
 
@@ -75,6 +77,16 @@ void LibreOfficeHost::Quit()
         m_released = true;
         return;
     }
+    // Told even when the office had to be killed (quit() then throws).
+    struct Ended
+    {
+        std::function<void()> call;
+        ~Ended()
+        {
+            if (call)
+                call();
+        }
+    } ended{std::exchange(m_ended, {})};
     m_instance->quit();
 }
 

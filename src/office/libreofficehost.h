@@ -43,8 +43,9 @@ public:
     // A host on an instance started before (see SpareOfficeHosts). When
     // keep is given and answers true at Quit, the instance is left running
     // for a later host (see ReusedOfficeHosts) instead of being ended.
+    // ended, when given, is called once the instance has been ended.
     explicit LibreOfficeHost(std::shared_ptr<OfficeInstance> instance,
-                             std::function<bool()> keep = {});
+                             std::function<bool()> keep = {}, std::function<void()> ended = {});
     ~LibreOfficeHost() override;
 
     std::shared_ptr<Workbook> WorkbooksOpen(const QString& path) override;
@@ -69,6 +70,7 @@ public:
 private:
     std::shared_ptr<OfficeInstance> m_instance;
     std::function<bool()> m_keep;
+    std::function<void()> m_ended;
     bool m_released = false;
 };
 

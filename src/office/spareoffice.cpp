@@ -8,6 +8,7 @@
 #include <future>
 #include <mutex>
 #include <thread>
+#include <utility>
 
 namespace quillmer::office {
 
@@ -33,6 +34,7 @@ struct SpareOfficeHosts::Shared
     std::deque<std::function<void()>> tasks;
     bool stopping = false;
     SpareState state = SpareState::None;
+    int ahead = -1; // hosts expected after the next create(); -1: not known
     std::shared_ptr<OfficeInstance> spare;
     std::thread thread;
 
@@ -128,9 +130,16 @@ std::shared_ptr<OfficeInstance> SpareOfficeHosts::startNow()
     return result.get();
 }
 
+void SpareOfficeHosts::expectMore(int count)
+{
+    std::lock_guard lock(m_shared->mutex);
+    m_shared->ahead = count;
+}
+
 std::unique_ptr<SpreadsheetHost> SpareOfficeHosts::create()
 {
     std::shared_ptr<OfficeInstance> instance;
+    int ahead = -1;
     {
         std::unique_lock lock(m_shared->mutex);
         if (m_shared->stopping)
@@ -138,14 +147,24 @@ std::unique_ptr<SpreadsheetHost> SpareOfficeHosts::create()
         m_shared->changed.wait(lock, [&] { return m_shared->state != SpareState::Starting; });
         instance = std::move(m_shared->spare);
         m_shared->state = SpareState::None;
+        ahead = std::exchange(m_shared->ahead, -1);
     }
     // A spare that died or froze while it waited is replaced quietly.
     if (instance && !instance->answers(AnswerLimit))
         instance.reset();
     if (!instance)
         instance = startNow();
-    prepare();
-    return std::make_unique<LibreOfficeHost>(std::move(instance));
+    if (ahead != 0) {
+        prepare();
+        return std::make_unique<LibreOfficeHost>(std::move(instance));
+    }
+    // The factory outlives its hosts on its owner's thread; the weak link
+    // only keeps a stray host from starting an office for a factory gone.
+    return std::make_unique<LibreOfficeHost>(
+        std::move(instance), nullptr, [this, alive = std::weak_ptr<Shared>(m_shared)] {
+            if (alive.lock())
+                prepare();
+        });
 }
 
 void SpareOfficeHosts::end() noexcept

@@ -15,8 +15,11 @@ namespace quillmer::office {
 // lives as long as the factory (the offices it starts die with it, by the
 // parent-death signal). create() takes the spare and at once starts the
 // next, so while one conversion runs, the next one's office is already
-// starting. Every host still gets a new instance that no other conversion
-// has used; only the moment of its start moves.
+// starting; unless the caller has said that no host follows (expectMore(0)):
+// then the next spare starts once this host's office has ended, and does
+// not take the machine from the conversion that is waiting for it. Every
+// host still gets a new instance that no other conversion has used; only
+// the moment of its start moves.
 //
 // A spare that could not start, or that has died or stopped answering since,
 // is replaced by one fresh start in create(); error 429 arises only when that
@@ -34,8 +37,10 @@ public:
     // Starts a spare unless one is ready or on its way. Returns at once.
     void prepare();
     // The spare (waiting while it starts), checked to be alive and to answer;
-    // otherwise a fresh start. Then the next spare starts.
+    // otherwise a fresh start. Then the next spare starts: now, or when the
+    // host has ended if expectMore(0) came before.
     std::unique_ptr<SpreadsheetHost> create() override;
+    void expectMore(int count) override;
     // Kills the spare at once; for a program that is about to end. Safe from
     // any thread; nothing starts after it.
     void end() noexcept;

@@ -170,6 +170,11 @@ class SpreadsheetHostFactory
 public:
     virtual ~SpreadsheetHostFactory() = default;
     virtual std::unique_ptr<SpreadsheetHost> create() = 0;
+    // How many hosts the caller will ask for after the next create(), as far
+    // as it knows (the jobs of a batch still to come). Good for the next
+    // create() only. A factory that starts offices ahead uses it to choose
+    // when; others ignore it.
+    virtual void expectMore(int count) { (void)count; }
 };
 
 } // namespace quillmer::office

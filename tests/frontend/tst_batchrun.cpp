@@ -5,6 +5,7 @@
 #include "support/pathboxes.h"
 
 #include <QTest>
+#include <utility>
 
 using namespace quillmer;
 using Box = ConvertBoxes::Box;
@@ -12,8 +13,8 @@ using Box = ConvertBoxes::Box;
 namespace {
 
 // Stands in for the conversion of each row: notes the call and the row's
-// status at that moment, then marks the row "Completed", or raises the
-// error scripted for the row.
+// status at that moment and how many jobs it was told would follow, then
+// marks the row "Completed", or raises the error scripted for the row.
 class RecordingConverter : public JobConverter
 {
 public:
@@ -24,12 +25,16 @@ public:
         QString source, target;
         qint16 row, sheet;
         QString statusThen;
+        int jobsAfter;
     };
+
+    void expectJobs(int count) override { m_jobsAfter = count; }
 
     void ConversionPipeline(const QString& source, const QString& target, qint16 row,
                             qint16 sheet) override
     {
-        calls.append({source, target, row, sheet, m_list.job(row).status});
+        calls.append({source, target, row, sheet, m_list.job(row).status,
+                      std::exchange(m_jobsAfter, -1)});
         if (during)
             during(row);
         if (errors.contains(row))
@@ -51,6 +56,7 @@ public:
 
 private:
     JobList& m_list;
+    int m_jobsAfter = -1;
 };
 
 struct Rig
@@ -197,7 +203,8 @@ private slots:
     }
 
     // The pair in the path boxes becomes the last row and is converted; the
-    // boxes are emptied. Each row shows "Converting..." when its turn comes.
+    // boxes are emptied. Each row shows "Converting..." when its turn comes,
+    // and the conversion knows how many follow it.
     void pendingPairJoinsTheList()
     {
         Rig rig;
@@ -214,6 +221,8 @@ private slots:
         QCOMPARE(second.target, QString());
         QCOMPARE(second.sheet, qint16(1));
         QCOMPARE(second.statusThen, JobStatus::Converting);
+        QCOMPARE(rig.converter.calls[0].jobsAfter, 1);
+        QCOMPARE(second.jobsAfter, 0);
         QCOMPARE(rig.statuses(), (QStringList{JobStatus::Completed, JobStatus::Completed}));
         QVERIFY(rig.messages.shown.isEmpty()); // no summary
     }

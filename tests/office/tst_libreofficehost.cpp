@@ -515,6 +515,24 @@ private slots:
         QCOMPARE(errorNumber([&] { hosts.create(); }), err::CannotCreateObject);
     }
 
+    // The next spare starts as a host is handed out; when the caller has
+    // said that no host follows, only once that host's office has ended.
+    void nextSpareStartsAheadOrAfter()
+    {
+        SpareOfficeHosts hosts(m_registry);
+        hosts.prepare();
+        QVERIFY(hosts.waitForSpare(std::chrono::minutes(1)) > 0);
+        hosts.expectMore(0);
+        auto last = hosts.create();
+        QCOMPARE(hosts.waitForSpare(std::chrono::milliseconds(0)), pid_t(0));
+        QCOMPARE(childOfficeProcesses().size(), 1);
+        last->Quit();
+        QVERIFY(hosts.waitForSpare(std::chrono::minutes(1)) > 0);
+        auto next = hosts.create(); // nothing said: the next spare starts now
+        QVERIFY(hosts.waitForSpare(std::chrono::minutes(1)) > 0);
+        next->Quit();
+    }
+
     // No office process of this test is left.
     void cleanupTestCase() { QCOMPARE(childOfficeProcesses(), QList<pid_t>()); }
 };
