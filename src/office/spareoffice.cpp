@@ -160,11 +160,11 @@ std::unique_ptr<SpreadsheetHost> SpareOfficeHosts::create()
     }
     // The factory outlives its hosts on its owner's thread; the weak link
     // only keeps a stray host from starting an office for a factory gone.
-    return std::make_unique<LibreOfficeHost>(
-        std::move(instance), nullptr, [this, alive = std::weak_ptr<Shared>(m_shared)] {
-            if (alive.lock())
-                prepare();
-        });
+    return std::make_unique<LibreOfficeHost>(std::move(instance), nullptr,
+                                             [this, alive = std::weak_ptr<Shared>(m_shared)] {
+                                                 if (alive.lock())
+                                                     prepare();
+                                             });
 }
 
 void SpareOfficeHosts::end() noexcept
