@@ -10,8 +10,10 @@
 //   quillmer_bench_firstmessage [--runs N] <program folder> <workbook>...
 //       from Convert to the first message, one job; one row per workbook
 //   quillmer_bench_firstmessage --batch [--runs N] <program folder> <workbook>...
-//       all the workbooks in one list: the mean time per job, and the
-//       program's own peak memory during the batch (the office excluded)
+//       all the workbooks in one list: the mean time per job, the processor
+//       time per job (the program, its offices and Ghostscript; each office's
+//       start is in it, as every job has one), and the program's own peak
+//       memory during the batch (the office excluded)
 //
 // Prints Markdown table rows, milliseconds and megabytes.
 #include "office/officeprofile.h"
@@ -33,6 +35,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
+#include <sys/resource.h>
 #include <thread>
 
 using namespace quillmer;
@@ -74,6 +77,20 @@ struct NoEnd : ProgramExit
 {
     void EndProgram() override {}
 };
+
+// Processor time of this process and of its children reaped so far, in
+// milliseconds.
+double processorMilliseconds()
+{
+    double total = 0;
+    for (const int who : {RUSAGE_SELF, RUSAGE_CHILDREN}) {
+        rusage usage{};
+        ::getrusage(who, &usage);
+        for (const timeval& t : {usage.ru_utime, usage.ru_stime})
+            total += double(t.tv_sec) * 1e3 + double(t.tv_usec) / 1e3;
+    }
+    return total;
+}
 
 // Resident memory in megabytes, from /proc (VmRSS).
 double residentMegabytes(pid_t pid)
@@ -123,6 +140,7 @@ struct Press
     int messages = 0;
     double peakMegabytes = 0;
     double spareMegabytes = 0;
+    double processor = 0; // ms, from the press to the last message
 };
 
 // One press of Convert in a new main window with the given jobs, once the
@@ -158,9 +176,11 @@ Press pressConvert(const QString& programFolder, const QStringList& workbooks)
     const pid_t spare = conversion.hosts().waitForSpare(std::chrono::seconds(60));
     press.spareMegabytes = spare ? residentMegabytes(spare) : 0;
     PeakMemory peak;
+    const double processorBefore = processorMilliseconds();
     clock.start();
     window.findChild<QPushButton*>(QStringLiteral("cmdConvert"))->click();
     press.whole = double(clock.nsecsElapsed()) / 1e6;
+    press.processor = processorMilliseconds() - processorBefore;
     press.peakMegabytes = peak.stop();
     press.firstMessage = messages.firstAt;
     press.message = messages.first;
@@ -169,9 +189,12 @@ Press pressConvert(const QString& programFolder, const QStringList& workbooks)
 }
 
 // "soffice --headless --convert-to pdf" once per workbook, from a profile
-// that has been used before; milliseconds for all of them.
-double convertTo(const QString& office, const QString& profile, const QStringList& workbooks)
+// that has been used before; milliseconds for all of them, and the
+// processor time they took in *processor.
+double convertTo(const QString& office, const QString& profile, const QStringList& workbooks,
+                 double* processor = nullptr)
 {
+    const double processorBefore = processorMilliseconds();
     QTemporaryDir out;
     QElapsedTimer clock;
     clock.start();
@@ -185,6 +208,8 @@ double convertTo(const QString& office, const QString& profile, const QStringLis
         if (p)
             p->wait(-1);
     }
+    if (processor)
+        *processor = processorMilliseconds() - processorBefore;
     return double(clock.nsecsElapsed()) / 1e6;
 }
 
@@ -235,11 +260,15 @@ int main(int argc, char** argv)
     }
 
     if (batch) {
-        QList<double> perJob, plain, ratio, desk, deskRatio, peak, spare;
+        QList<double> perJob, plain, ratio, desk, deskRatio, peak, spare, ours, theirs;
+        const double files = double(args.size());
         for (int i = 0; i < runs; ++i) {
             const Press press = pressConvert(programFolder, args);
-            const double alternative = convertTo(office, profile, args) / double(args.size());
-            const double desktop = convertTo(office, marked, args) / double(args.size());
+            const double alternative = convertTo(office, profile, args) / files;
+            double desktopProcessor = 0;
+            const double desktop = convertTo(office, marked, args, &desktopProcessor) / files;
+            ours << press.processor / files;
+            theirs << desktopProcessor / files;
             perJob << press.whole / double(args.size());
             plain << alternative;
             ratio << perJob.last() / alternative;
@@ -250,12 +279,14 @@ int main(int argc, char** argv)
         }
         std::printf("| jobs | per job: median (fastest–slowest) | --convert-to per file, headless "
                     "profile | ratio | --convert-to per file, marked profile | ratio | peak "
-                    "memory, program (MB) | spare office (MB) |\n"
-                    "|---:|---:|---:|---:|---:|---:|---:|---:|\n");
-        std::printf("| %lld | %s | %s | %.2f | %s | %.2f | %.0f | %.0f |\n", qlonglong(args.size()),
-                    qPrintable(figures(perJob)), qPrintable(figures(plain)), median(ratio),
-                    qPrintable(figures(desk)), median(deskRatio),
-                    *std::max_element(peak.begin(), peak.end()), median(spare));
+                    "memory, program (MB) | spare office (MB) | processor per job | "
+                    "marked --convert-to, processor per file |\n"
+                    "|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|\n");
+        std::printf("| %lld | %s | %s | %.2f | %s | %.2f | %.0f | %.0f | %.0f | %.0f |\n",
+                    qlonglong(args.size()), qPrintable(figures(perJob)),
+                    qPrintable(figures(plain)), median(ratio), qPrintable(figures(desk)),
+                    median(deskRatio), *std::max_element(peak.begin(), peak.end()),
+                    median(spare), median(ours), median(theirs));
         return 0;
     }
 
