@@ -10,6 +10,8 @@
 #include <QHash>
 #include <algorithm>
 #include <dirent.h>
+#include <functional>
+#include <optional>
 #include <sys/stat.h>
 
 namespace quillmer::cli {
@@ -69,104 +71,117 @@ QByteArray unreadableName(const QByteArray& folder, bool recursive)
     return found;
 }
 
+// The target of a source; relative: its path below its folder source, or
+// its name.
+using TargetFor = std::function<QString(const QString& source, const QString& relative)>;
+using Refusal = std::optional<QString>;
+
+// The jobs of one workbook or folder given on the command line.
+Refusal addSource(const QString& given, const JobSources& s, const TargetFor& targetFor,
+                  QList<BatchJob>& jobs)
+{
+    const QString path = absolute(given, s.workingDir);
+    const QFileInfo info(path);
+    if (info.isDir()) {
+        const QByteArray unreadable = unreadableName(QFile::encodeName(path), s.recursive);
+        if (!unreadable.isEmpty())
+            return quotedPath(QFile::decodeName(unreadable)) +
+                   QStringLiteral(": the name is not UTF-8 text and cannot be read; rename it");
+        // The name filter takes ".xls" in any letter case.
+        QDirIterator it(path, {QStringLiteral("*.xls")}, QDir::Files,
+                        s.recursive ? QDirIterator::Subdirectories : QDirIterator::NoIteratorFlags);
+        while (it.hasNext()) {
+            const QString file = QDir::cleanPath(it.next());
+            jobs.append({file, targetFor(file, QDir(path).relativeFilePath(file))});
+        }
+        return std::nullopt;
+    }
+    if (!info.isFile())
+        return quotedPath(given) + QStringLiteral(" is neither a workbook nor a folder");
+    if (!SourceTargetSelection::hasExtension(path, Xls))
+        return quotedPath(given) + QStringLiteral(": ") +
+               SourceTargetSelection::invalidSourceMessage();
+    jobs.append({path, targetFor(path, info.fileName())});
+    return std::nullopt;
+}
+
+// The jobs of the manifest's rows.
+Refusal addManifest(const JobSources& s, const TargetFor& targetFor, QList<BatchJob>& jobs)
+{
+    const QString manifest = absolute(s.manifest, s.workingDir);
+    const QString base = QFileInfo(manifest).absolutePath();
+    QFile file(manifest);
+    if (!file.open(QIODevice::ReadOnly))
+        return QStringLiteral("the manifest %1 cannot be read (%2)")
+            .arg(quotedPath(s.manifest), file.errorString());
+    QString error;
+    QList<CsvRecord> records = readCsv(file.readAll(), &error);
+    if (!error.isEmpty())
+        return QStringLiteral("the manifest %1, %2").arg(quotedPath(s.manifest), error);
+    if (!records.isEmpty() && records.first().fields.size() == 2 &&
+        records.first().fields[0].trimmed().compare(u"source", Qt::CaseInsensitive) == 0 &&
+        records.first().fields[1].trimmed().compare(u"target", Qt::CaseInsensitive) == 0)
+        records.removeFirst();
+    for (const CsvRecord& r : records) {
+        const QString where =
+            QStringLiteral("the manifest %1, line %2: ").arg(quotedPath(s.manifest)).arg(r.line);
+        if (r.fields.size() > 2 || r.fields[0].isEmpty())
+            return where + QStringLiteral("a row is source,target (the target may be left out)");
+        const QString source = absolute(r.fields[0], base);
+        if (!SourceTargetSelection::hasExtension(source, Xls))
+            return where + quotedPath(r.fields[0]) + QStringLiteral(": ") +
+                   SourceTargetSelection::invalidSourceMessage();
+        const QString target = r.fields.value(1);
+        if (target.isEmpty()) {
+            jobs.append({source, targetFor(source, QFileInfo(source).fileName())});
+            continue;
+        }
+        if (!SourceTargetSelection::hasExtension(target, Pdf))
+            return where + quotedPath(target) + QStringLiteral(": ") +
+                   SourceTargetSelection::invalidTargetMessage();
+        jobs.append({source, absolute(target, base)});
+    }
+    return std::nullopt;
+}
+
+// Sorts the jobs by source, then target; a target that two jobs write is
+// refused.
+Refusal sortAndCheck(QList<BatchJob>& jobs)
+{
+    std::sort(jobs.begin(), jobs.end(), [](const BatchJob& a, const BatchJob& b) {
+        return a.source != b.source ? a.source < b.source : a.target < b.target;
+    });
+    QHash<QString, QString> sourceOf;
+    for (const BatchJob& job : jobs) {
+        const auto known = sourceOf.constFind(job.target);
+        if (known != sourceOf.constEnd())
+            return QStringLiteral("two jobs write %1: %2 and %3")
+                .arg(quotedPath(job.target), quotedPath(*known), quotedPath(job.source));
+        sourceOf.insert(job.target, job.source);
+    }
+    return std::nullopt;
+}
+
 } // namespace
 
 GatheredJobs gatherJobs(const JobSources& s)
 {
-    GatheredJobs out;
-    const auto refuse = [&](const QString& why) {
-        out.jobs.clear();
-        out.refusal = why;
-        return out;
-    };
     const QString outputDir =
         s.outputDir.isEmpty() ? QString() : absolute(s.outputDir, s.workingDir);
-    // relative: the source's path below its folder source, or its name.
-    const auto targetFor = [&](const QString& source, const QString& relative) {
+    const TargetFor targetFor = [&](const QString& source, const QString& relative) {
         return outputDir.isEmpty() ? SourceTargetSelection::proposedTarget(source)
                                    : QDir::cleanPath(outputDir + u'/' + pdfName(relative));
     };
-
-    for (const QString& given : s.sources) {
-        const QString path = absolute(given, s.workingDir);
-        const QFileInfo info(path);
-        if (info.isDir()) {
-            const QByteArray unreadable = unreadableName(QFile::encodeName(path), s.recursive);
-            if (!unreadable.isEmpty())
-                return refuse(quotedPath(QFile::decodeName(unreadable)) +
-                              QStringLiteral(": the name is not UTF-8 text and cannot be read; "
-                                             "rename it"));
-            // The name filter takes ".xls" in any letter case.
-            QDirIterator it(path, {QStringLiteral("*.xls")}, QDir::Files,
-                            s.recursive ? QDirIterator::Subdirectories
-                                        : QDirIterator::NoIteratorFlags);
-            while (it.hasNext()) {
-                const QString file = QDir::cleanPath(it.next());
-                out.jobs.append({file, targetFor(file, QDir(path).relativeFilePath(file))});
-            }
-        } else if (info.isFile()) {
-            if (!SourceTargetSelection::hasExtension(path, Xls))
-                return refuse(quotedPath(given) + QStringLiteral(": ") +
-                              SourceTargetSelection::invalidSourceMessage());
-            out.jobs.append({path, targetFor(path, info.fileName())});
-        } else {
-            return refuse(quotedPath(given) +
-                          QStringLiteral(" is neither a workbook nor a folder"));
-        }
-    }
-
-    if (!s.manifest.isEmpty()) {
-        const QString manifest = absolute(s.manifest, s.workingDir);
-        const QString base = QFileInfo(manifest).absolutePath();
-        QFile file(manifest);
-        if (!file.open(QIODevice::ReadOnly))
-            return refuse(QStringLiteral("the manifest %1 cannot be read (%2)")
-                              .arg(quotedPath(s.manifest), file.errorString()));
-        QString error;
-        QList<CsvRecord> records = readCsv(file.readAll(), &error);
-        if (!error.isEmpty())
-            return refuse(QStringLiteral("the manifest %1, %2").arg(quotedPath(s.manifest), error));
-        if (!records.isEmpty() && records.first().fields.size() == 2 &&
-            records.first().fields[0].trimmed().compare(u"source", Qt::CaseInsensitive) == 0 &&
-            records.first().fields[1].trimmed().compare(u"target", Qt::CaseInsensitive) == 0)
-            records.removeFirst();
-        for (const CsvRecord& r : records) {
-            const auto where = [&] {
-                return QStringLiteral("the manifest %1, line %2: ")
-                    .arg(quotedPath(s.manifest))
-                    .arg(r.line);
-            };
-            if (r.fields.size() > 2 || r.fields[0].isEmpty())
-                return refuse(where() + QStringLiteral("a row is source,target (the target may be "
-                                                       "left out)"));
-            const QString source = absolute(r.fields[0], base);
-            if (!SourceTargetSelection::hasExtension(source, Xls))
-                return refuse(where() + quotedPath(r.fields[0]) + QStringLiteral(": ") +
-                              SourceTargetSelection::invalidSourceMessage());
-            const QString target = r.fields.value(1);
-            if (target.isEmpty()) {
-                out.jobs.append({source, targetFor(source, QFileInfo(source).fileName())});
-                continue;
-            }
-            if (!SourceTargetSelection::hasExtension(target, Pdf))
-                return refuse(where() + quotedPath(target) + QStringLiteral(": ") +
-                              SourceTargetSelection::invalidTargetMessage());
-            out.jobs.append({source, absolute(target, base)});
-        }
-    }
-
-    std::sort(out.jobs.begin(), out.jobs.end(), [](const BatchJob& a, const BatchJob& b) {
-        return a.source != b.source ? a.source < b.source : a.target < b.target;
-    });
-    QHash<QString, QString> sourceOf;
-    for (const BatchJob& job : out.jobs) {
-        const auto known = sourceOf.constFind(job.target);
-        if (known != sourceOf.constEnd())
-            return refuse(
-                QStringLiteral("two jobs write %1: %2 and %3")
-                    .arg(quotedPath(job.target), quotedPath(*known), quotedPath(job.source)));
-        sourceOf.insert(job.target, job.source);
-    }
+    GatheredJobs out;
+    for (const QString& given : s.sources)
+        if ((out.refusal = addSource(given, s, targetFor, out.jobs)))
+            break;
+    if (!out.refusal && !s.manifest.isEmpty())
+        out.refusal = addManifest(s, targetFor, out.jobs);
+    if (!out.refusal)
+        out.refusal = sortAndCheck(out.jobs);
+    if (out.refusal)
+        out.jobs.clear();
     return out;
 }
 

@@ -83,6 +83,13 @@ void BatchRun::cmdConvert_Click()
     qint16 rowCount = 0;
     if (!trap.step([&] { rowCount = c.list.count(); }))
         return;
+    if (convertRows(trap, rowCount))
+        trap.step([&] { c.pointer.setDefault(); });
+}
+
+bool BatchRun::convertRows(Trap& trap, qint16 rowCount)
+{
+    auto& c = m_context;
     for (int number = 1; number <= rowCount; ++number) {
         const qint16 row = qint16(number);
         c.list.UpdateListViewStatus(row, JobStatus::Converting);
@@ -95,15 +102,14 @@ void BatchRun::cmdConvert_Click()
                 target = c.list.job(row).target;
                 read = true;
             }))
-            return;
+            return false;
         if (!read)
             continue;
         c.converter.expectJobs(rowCount - number);
         if (!trap.step([&] { c.converter.ConversionPipeline(source, target, row, 1); }))
-            return;
+            return false;
     }
-
-    trap.step([&] { c.pointer.setDefault(); });
+    return true;
 }
 
 } // namespace quillmer

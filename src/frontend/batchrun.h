@@ -3,6 +3,7 @@
 #include "engine/pipeline.h"
 #include "errors/errorhandler.h"
 #include "errors/services.h"
+#include "errors/trap.h"
 #include "jobs/jobhandlers.h"
 #include "jobs/joblist.h"
 
@@ -90,6 +91,9 @@ public:
     }
 
 private:
+    // Converts rows 1 to rowCount in turn; false when the run must end.
+    bool convertRows(Trap& trap, qint16 rowCount);
+
     BatchRunContext m_context;
 };
 
