@@ -268,6 +268,27 @@ def check_report(records, jobs, failures):
         f"{statistics.median(p):.0f} / {max(p):.0f}" for p in parts))
     if statistics.median(parts[2]) > statistics.median(parts[0]) * 1.25 + 32:
         failures.append("office_peak_mb grows over the run")
+    # The largest workbooks come first, so the thirds hold other workbooks;
+    # each workbook's own copies, early against late, show whether an office
+    # needs more for the same work as the run goes on.
+    copies = {}
+    for r in records:
+        if "office_peak_mb" in r:
+            book = os.path.basename(r["source"]).split("-", 1)[-1]
+            copies.setdefault(book, []).append(r["office_peak_mb"])
+    rises = []
+    for book, p in copies.items():
+        if len(p) >= 4:
+            half = len(p) // 2
+            rises.append((statistics.median(p[half:]) / max(statistics.median(p[:half]), 1),
+                          book, statistics.median(p[:half]), statistics.median(p[half:])))
+    if rises:
+        rise, book, early, late = max(rises)
+        print(f"report office_peak_mb per workbook, its later copies against its earlier: "
+              f"median ratio {statistics.median(r[0] for r in rises):.2f}, largest {rise:.2f} "
+              f"({book}: {early:.0f} -> {late:.0f} MiB)")
+        if late > early * 1.25 + 32:
+            failures.append(f"office_peak_mb of {book} grows from copy to copy")
 
 
 def check_targets(jobs, records, failures):
