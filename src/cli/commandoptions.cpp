@@ -60,8 +60,8 @@ struct Options
     O asWindow{s("as-window"), s("The window's conversion: the print road, the window's "
                                  "defaults, the page set-up written on the first sheet only.")};
     O paper{s("paper"),
-            s("Paper size of every printed sheet: A4, Legal, A5, Letter, B4 or B5 "
-              "(with --as-window A4 by default)."),
+            s("Paper size of every printed sheet: %1 (with --as-window A4 by default).")
+                .arg(office::paperSizeChoice()),
             s("SIZE")};
     O landscape{s("landscape"), s("Prints every printed sheet in landscape.")};
     O portrait{s("portrait"), s("Prints every printed sheet in portrait.")};
@@ -174,8 +174,8 @@ std::optional<QString> readPrint(const QCommandLineParser& p, const Options& o, 
         const office::PaperSize* known =
             office::paperSizeNamed(p.value(o.paper), Qt::CaseInsensitive);
         if (!known)
-            return QStringLiteral("--paper takes A4, Legal, A5, Letter, B4 or B5, not '%1'")
-                .arg(p.value(o.paper));
+            return QStringLiteral("--paper takes %1, not '%2'")
+                .arg(office::paperSizeChoice(), p.value(o.paper));
         w.paperSize = QLatin1String(known->name);
         s.paperSize = known->number;
     }

@@ -53,4 +53,12 @@ inline QStringList paperSizeNames()
     return names;
 }
 
+// The names as a sentence says them: "A4, Legal, ... B4 or B5".
+inline QString paperSizeChoice()
+{
+    QStringList names = paperSizeNames();
+    const QString last = names.takeLast();
+    return names.join(QStringLiteral(", ")) + QStringLiteral(" or ") + last;
+}
+
 } // namespace quillmer::office
