@@ -22,6 +22,23 @@
 
 namespace quillmer::test {
 
+// The context of a main window on folder, with the services of rig (any
+// struct that holds them under these names) and messages as its boxes.
+template <typename Rig>
+ui::MainWindowContext windowContext(Rig& rig, const QString& folder, MessageBoxService& messages)
+{
+    return {ProgramFolders::oneFolder(folder),
+            rig.startup,
+            messages,
+            rig.pointer,
+            rig.errors,
+            rig.shell,
+            rig.ender,
+            rig.settings,
+            rig.dialogs,
+            rig.conversion.services()};
+}
+
 // A program folder with its SETTINGS.INI, and the services a main window
 // works with. Conversions use the real LibreOffice and Ghostscript of the
 // built program folder, with the scratch folder in the temporary folder.
@@ -48,19 +65,7 @@ struct MainWindowRig
         settings.CheckSettingsFile();
         startup = LoadStartupSettings(settings, dir.path());
     }
-    ui::MainWindowContext context()
-    {
-        return {ProgramFolders::oneFolder(dir.path()),
-                startup,
-                box,
-                pointer,
-                errors,
-                shell,
-                ender,
-                settings,
-                dialogs,
-                conversion.services()};
-    }
+    ui::MainWindowContext context() { return windowContext(*this, dir.path(), box); }
     QByteArray ini() const
     {
         QFile f(dir.filePath(QStringLiteral("SETTINGS.INI")));

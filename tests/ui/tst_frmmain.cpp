@@ -1,3 +1,4 @@
+#include "mainwindowrig.h"
 #include "support/fakes.h"
 #include "ui/controllayout.h"
 #include "ui/controls.h"
@@ -33,19 +34,7 @@ struct Rig
 {
     explicit Rig(QString programFolder = builtFolder) : folder(std::move(programFolder)) {}
 
-    ui::MainWindowContext context()
-    {
-        return {ProgramFolders::oneFolder(folder),
-                startup,
-                *messages,
-                pointer,
-                errors,
-                shell,
-                ender,
-                settings,
-                dialogs,
-                conversion.services()};
-    }
+    ui::MainWindowContext context() { return test::windowContext(*this, folder, *messages); }
 
     QString folder;
     test::FakeMessageBox box;
