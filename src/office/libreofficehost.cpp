@@ -5,6 +5,7 @@
 #include "office/officeworkbook.h"
 #include "platform/registrynames.h"
 
+#include <QScopeGuard>
 #include <utility>
 
 namespace quillmer::office {
@@ -78,15 +79,10 @@ void LibreOfficeHost::Quit()
         return;
     }
     // Told even when the office had to be killed (quit() then throws).
-    struct Ended
-    {
-        std::function<void()> call;
-        ~Ended()
-        {
-            if (call)
-                call();
-        }
-    } ended{std::exchange(m_ended, {})};
+    const auto ended = qScopeGuard([call = std::exchange(m_ended, {})] {
+        if (call)
+            call();
+    });
     m_instance->quit();
 }
 
